@@ -1,0 +1,60 @@
+# Entry points for people and CI. Each target installs what is missing first.
+#   make test   build and run every test, normally and under ASan + UBSan
+#   make demo   build and run the main job
+#   make bench  run the benchmarks
+#   make fuzz   build the fuzzers with clang and run each for FUZZ_SECONDS
+
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+JOBS       ?= $(shell nproc)
+WERROR     ?= $(if $(CI),ON,OFF)
+
+CMAKE_COMMON = -G Ninja -DVANTELLE_WERROR=$(WERROR)
+
+.PHONY: all deps build build-asan test test-normal test-asan demo bench fuzz clean
+
+all: build
+
+deps:
+	@./scripts/install-deps.sh
+
+$(BUILD)/build.ninja: | deps
+	cmake -S . -B $(BUILD) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+$(ASAN_BUILD)/build.ninja: | deps
+	cmake -S . -B $(ASAN_BUILD) $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=Debug -DVANTELLE_SANITIZE=ON -DVANTELLE_BENCH=OFF
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+build-asan: deps $(ASAN_BUILD)/build.ninja
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+
+test-normal: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+test-asan: build-asan
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+		ctest --output-on-failure -j $(JOBS)
+
+test: test-normal test-asan
+
+demo: build
+	@echo "The demo arrives with sampling; for now 'make test' exercises the plot object."
+
+bench: build
+	$(BUILD)/bench/vantelle_bench
+
+fuzz: deps
+	@./scripts/install-deps.sh fuzz
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DVANTELLE_FUZZ=ON -DVANTELLE_SANITIZE=ON -DVANTELLE_TESTS=OFF -DVANTELLE_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	mkdir -p $(FUZZ_BUILD)/corpus/formula $(FUZZ_BUILD)/corpus/prepare
+	$(FUZZ_BUILD)/fuzz/formula_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=4096 $(FUZZ_BUILD)/corpus/formula fuzz/seeds/formula
+	$(FUZZ_BUILD)/fuzz/prepare_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=4096 $(FUZZ_BUILD)/corpus/prepare fuzz/seeds/formula
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -1,0 +1,188 @@
+#include "host/objects.h"
+
+#include <cmath>
+
+#include "host/document.h"
+#include "host/faults.h"
+#include "host/registry.h"
+
+// --- ObjectData defaults ----------------------------------------------------------------
+
+EXECUTIONRESULT ObjectData::Execute(BaseObject* /*op*/, BaseDocument* /*doc*/, BaseThread* /*bt*/, Int32 /*priority*/,
+                                    EXECUTIONFLAGS /*flags*/) {
+  return EXECUTIONRESULT::OK;
+}
+
+Bool ObjectData::AddToExecution(BaseObject* /*op*/, PriorityList* /*list*/) {
+  return false;
+}
+
+BaseObject* ObjectData::GetVirtualObjects(BaseObject* /*op*/, const HierarchyHelp* /*hh*/) {
+  return nullptr;
+}
+
+SplineObject* ObjectData::GetContour(BaseObject* /*op*/, BaseDocument* /*doc*/, Float /*lod*/, BaseThread* /*bt*/) {
+  return nullptr;
+}
+
+void ObjectData::CheckDirty(BaseObject* /*op*/, const BaseDocument* /*doc*/) {}
+
+void ObjectData::GetDimension(const BaseObject* /*op*/, Vector* mp, Vector* rad) const {
+  if (mp != nullptr) *mp = Vector();
+  if (rad != nullptr) *rad = Vector();
+}
+
+Int32 ObjectData::GetHandleCount(const BaseObject* /*op*/) const {
+  return 0;
+}
+
+void ObjectData::GetHandle(BaseObject* /*op*/, Int32 /*i*/, HandleInfo& /*info*/) {}
+
+void ObjectData::SetHandle(BaseObject* /*op*/, Int32 /*i*/, Vector /*p*/, const HandleInfo& /*info*/) {}
+
+DRAWRESULT ObjectData::Draw(BaseObject* /*op*/, DRAWPASS drawpass, BaseDraw* /*bd*/, BaseDrawHelp* /*bh*/) {
+  return drawpass == DRAWPASS::HANDLES ? DRAWRESULT::OK : DRAWRESULT::SKIP;
+}
+
+// --- BaseObject -------------------------------------------------------------------------
+
+namespace {
+
+bool IsBuiltInType(Int32 type) {
+  switch (type) {
+    case Onull:
+    case Ocube:
+    case Osphere:
+    case Oplatonic:
+    case Opyramid:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Rotation matrix of heading (about Y), pitch (about X) and bank (about Z), applied
+// bank first.
+Matrix RotationHPB(const Vector& hpb) {
+  const Float ch = std::cos(hpb.x), sh = std::sin(hpb.x);
+  const Float cp = std::cos(hpb.y), sp = std::sin(hpb.y);
+  const Float cb = std::cos(hpb.z), sb = std::sin(hpb.z);
+  Matrix heading;
+  heading.v1 = {ch, 0.0, -sh};
+  heading.v3 = {sh, 0.0, ch};
+  Matrix pitch;
+  pitch.v2 = {0.0, cp, sp};
+  pitch.v3 = {0.0, -sp, cp};
+  Matrix bank;
+  bank.v1 = {cb, sb, 0.0};
+  bank.v2 = {-sb, cb, 0.0};
+  return heading * pitch * bank;
+}
+
+}  // namespace
+
+BaseObject* BaseObject::Alloc(Int32 type) {
+  if (HostFaultTriggered(HostFault::OBJECT_ALLOC)) {
+    return nullptr;
+  }
+  if (IsBuiltInType(type)) {
+    return new BaseObject(type);
+  }
+  const ObjectPlugin* plugin = FindObjectPlugin(type);
+  if (plugin == nullptr || plugin->allocator == nullptr) {
+    return nullptr;
+  }
+  NodeData* data = plugin->allocator();
+  if (data == nullptr) {
+    return nullptr;
+  }
+  auto* op = new BaseObject(type);
+  op->plugin_ = plugin;
+  op->AttachNodeData(std::unique_ptr<NodeData>(data));
+  if (!data->Init(op)) {
+    Free(op);
+    return nullptr;
+  }
+  return op;
+}
+
+void BaseObject::Free(BaseObject*& op) {
+  if (op == nullptr) {
+    return;
+  }
+  op->Remove();
+  if (NodeData* data = op->GetNodeData()) {
+    data->Free(op);
+  }
+  delete op;
+  op = nullptr;
+}
+
+void BaseObject::SetRelPos(const Vector& v) {
+  pos_ = v;
+  SetDirty(DIRTYFLAGS::MATRIX);
+}
+
+void BaseObject::SetRelRot(const Vector& v) {
+  rot_ = v;
+  SetDirty(DIRTYFLAGS::MATRIX);
+}
+
+void BaseObject::SetRelScale(const Vector& v) {
+  scale_ = v;
+  SetDirty(DIRTYFLAGS::MATRIX);
+}
+
+Matrix BaseObject::GetMl() const {
+  Matrix m = RotationHPB(rot_);
+  m.v1 *= scale_.x;
+  m.v2 *= scale_.y;
+  m.v3 *= scale_.z;
+  m.off = pos_;
+  return m;
+}
+
+Matrix BaseObject::GetMg() const {
+  const BaseObject* parent = GetUp();
+  return parent != nullptr ? parent->GetMg() * GetMl() : GetMl();
+}
+
+void BaseObject::SetDeformMode(Bool mode) {
+  if (enabled_ == mode) {
+    return;
+  }
+  enabled_ = mode;
+  Message(MSG_DEFORMMODE_CHANGED);
+}
+
+BaseObject* BaseObject::GetClone(COPYFLAGS flags, AliasTrans* trn) const {
+  BaseObject* clone = Alloc(type_);
+  if (clone == nullptr) {
+    return nullptr;
+  }
+  clone->SetName(GetName());
+  clone->SetData(GetData());
+  clone->pos_ = pos_;
+  clone->rot_ = rot_;
+  clone->scale_ = scale_;
+  clone->enabled_ = enabled_;
+  clone->editorMode_ = editorMode_;
+  clone->renderMode_ = renderMode_;
+  if (NodeData* data = GetNodeData()) {
+    if (!data->CopyTo(clone->GetNodeData(), this, clone, flags, trn)) {
+      Free(clone);
+      return nullptr;
+    }
+  }
+  if ((static_cast<Int32>(flags) & static_cast<Int32>(COPYFLAGS::NO_HIERARCHY)) == 0) {
+    for (const BaseObject* child = GetDown(); child != nullptr; child = child->GetNext()) {
+      BaseObject* childClone = child->GetClone(flags, trn);
+      if (childClone == nullptr) {
+        Free(clone);
+        return nullptr;
+      }
+      childClone->InsertUnderLast(clone);
+    }
+  }
+  return clone;
+}

@@ -1,0 +1,116 @@
+// Scene objects: BaseObject and ObjectData, the base of object plug-ins.
+#pragma once
+
+#include "host/hierarchy.h"
+
+class BaseObject;
+class BaseThread;
+class BaseDraw;
+class BaseDrawHelp;
+class HierarchyHelp;
+class PriorityList;
+class SplineObject;
+struct ObjectPlugin;
+
+// Built-in object types.
+inline constexpr Int32 Opolygon = 5100;
+inline constexpr Int32 Ospline = 5101;
+inline constexpr Int32 Onull = 5140;
+inline constexpr Int32 Ocube = 5159;
+inline constexpr Int32 Osphere = 5160;
+inline constexpr Int32 Oplatonic = 5161;
+inline constexpr Int32 Opyramid = 5167;
+
+// Editor and render visibility.
+inline constexpr Int32 MODE_ON = 0;
+inline constexpr Int32 MODE_OFF = 1;
+inline constexpr Int32 MODE_UNDEF = 2;
+
+enum class EXECUTIONRESULT : Int32 { OK = 0, USERBREAK = 1, OUTOFMEMORY = 2 };
+enum class EXECUTIONFLAGS : Int32 { NONE = 0 };
+enum class DRAWRESULT : Int32 { FAILURE = 0, OK = 1, SKIP = 2 };
+enum class DRAWPASS : Int32 { OBJECT = 0, BOX = 1, HANDLES = 2, HIGHLIGHTS = 3 };
+
+struct HandleInfo {
+  Vector position;
+  Vector direction;
+};
+
+// Base of object plug-ins. Every method has the host's default behaviour.
+class ObjectData : public NodeData {
+public:
+  virtual EXECUTIONRESULT Execute(BaseObject* op, BaseDocument* doc, BaseThread* bt, Int32 priority,
+                                  EXECUTIONFLAGS flags);
+  virtual Bool AddToExecution(BaseObject* op, PriorityList* list);
+  // A generator's cache. Returning the object's current cache keeps it.
+  virtual BaseObject* GetVirtualObjects(BaseObject* op, const HierarchyHelp* hh);
+  // A spline generator's spline.
+  virtual SplineObject* GetContour(BaseObject* op, BaseDocument* doc, Float lod, BaseThread* bt);
+  // Lets a spline generator mark itself dirty before the host decides on a new contour.
+  virtual void CheckDirty(BaseObject* op, const BaseDocument* doc);
+  virtual void GetDimension(const BaseObject* op, Vector* mp, Vector* rad) const;
+  virtual Int32 GetHandleCount(const BaseObject* op) const;
+  virtual void GetHandle(BaseObject* op, Int32 i, HandleInfo& info);
+  virtual void SetHandle(BaseObject* op, Int32 i, Vector p, const HandleInfo& info);
+  virtual DRAWRESULT Draw(BaseObject* op, DRAWPASS drawpass, BaseDraw* bd, BaseDrawHelp* bh);
+};
+
+class BaseObject : public BaseList2D {
+public:
+  // A new object of a built-in or registered plug-in type (allocator, then Init), or
+  // null when the type is unknown, the allocation fails or Init refuses.
+  static BaseObject* Alloc(Int32 type);
+  // Frees the object and its subtree (unlinking it first) and sets the pointer to null.
+  static void Free(BaseObject*& op);
+
+  Int32 GetType() const override { return type_; }
+  Bool IsInstanceOf(Int32 type) const { return type_ == type; }
+
+  BaseObject* GetUp() const { return static_cast<BaseObject*>(GeListNode::GetUp()); }
+  BaseObject* GetDown() const { return static_cast<BaseObject*>(GeListNode::GetDown()); }
+  BaseObject* GetDownLast() const { return static_cast<BaseObject*>(GeListNode::GetDownLast()); }
+  BaseObject* GetNext() const { return static_cast<BaseObject*>(GeListNode::GetNext()); }
+  BaseObject* GetPred() const { return static_cast<BaseObject*>(GeListNode::GetPred()); }
+
+  Vector GetRelPos() const { return pos_; }
+  void SetRelPos(const Vector& v);
+  // Heading, pitch, bank in radians.
+  Vector GetRelRot() const { return rot_; }
+  void SetRelRot(const Vector& v);
+  Vector GetRelScale() const { return scale_; }
+  void SetRelScale(const Vector& v);
+  // Local matrix (relative to the parent) and global matrix.
+  Matrix GetMl() const;
+  Matrix GetMg() const;
+
+  // The enabled state. Switching it sends MSG_DEFORMMODE_CHANGED.
+  Bool GetDeformMode() const { return enabled_; }
+  void SetDeformMode(Bool mode);
+
+  Int32 GetEditorMode() const { return editorMode_; }
+  void SetEditorMode(Int32 mode) { editorMode_ = mode; }
+  Int32 GetRenderMode() const { return renderMode_; }
+  void SetRenderMode(Int32 mode) { renderMode_ = mode; }
+
+  // The plug-in instance of a plug-in object, or null.
+  ObjectData* GetObjectData() const { return dynamic_cast<ObjectData*>(GetNodeData()); }
+  // The registration of a plug-in object's type, or null for built-in types.
+  const ObjectPlugin* GetPlugin() const { return plugin_; }
+
+  // A copy of the object: container, name, state and plug-in data (CopyTo), with its
+  // children unless NO_HIERARCHY. Null when it cannot be made.
+  BaseObject* GetClone(COPYFLAGS flags = COPYFLAGS::NONE, AliasTrans* trn = nullptr) const;
+
+protected:
+  explicit BaseObject(Int32 type) : type_(type) {}
+
+private:
+  Int32 type_ = 0;
+  const ObjectPlugin* plugin_ = nullptr;
+  Vector pos_;
+  Vector rot_;
+  Vector scale_{1.0, 1.0, 1.0};
+  Bool enabled_ = true;
+  Int32 editorMode_ = MODE_UNDEF;
+  Int32 renderMode_ = MODE_UNDEF;
+};

@@ -1,0 +1,32 @@
+// The sampled grid that the plot object keeps for its components.
+#pragma once
+
+#include <vector>
+
+#include "host/types.h"
+
+namespace vantelle {
+
+// One grid point: its position in the plot's own space (y is the scaled value) and its
+// colour (components nominally 0..1).
+struct PlotSample {
+  Vector position;
+  Vector colour;
+};
+
+// The plot's samples. `samples` is either empty (not computed) or, after a successful
+// computation, holds (resolution + 1)^2 points in row-major order: row = X index (outer),
+// column = Z index (inner), sample (r, c) at r * (resolution + 1) + c. Components must not
+// index it unless its size is exactly that.
+struct PlotSamples {
+  Int32 resolution = 0;
+  std::vector<PlotSample> samples;
+  Float minValue = 0.0;  // smallest raw formula value of the last computation
+  Float maxValue = 0.0;  // largest raw formula value of the last computation
+  Bool usesTime = false;
+
+  // Whether the array holds the whole grid of the current resolution.
+  Bool IsComplete() const;
+};
+
+}  // namespace vantelle

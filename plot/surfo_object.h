@@ -1,0 +1,63 @@
+// The plot object: a generator that samples y = f(x, z) over a square grid and keeps the
+// samples for its components.
+#pragma once
+
+#include "host/objects.h"
+#include "plot/samples.h"
+#include "plot/surfo_parameters.h"
+
+namespace vantelle {
+
+// The values the current samples were computed with; a difference means recomputing.
+struct SamplingSnapshot {
+  Float scalePos = 0.0;
+  Float scaleNeg = 0.0;
+  Float xMax = 0.0;
+  Float xMin = 0.0;
+  Float zMax = 0.0;
+  Float zMin = 0.0;
+  Bool useZRange = false;
+  Int32 heightMode = 0;
+  Int32 resolution = 0;
+  String formula;
+};
+
+class SurfoObject final : public ObjectData {
+public:
+  // A new instance with every field zero, or null when memory runs out.
+  static NodeData* Alloc();
+
+  Bool Init(GeListNode* node) override;
+  void Free(GeListNode* node) override;
+  Bool CopyTo(NodeData* dest, const GeListNode* snode, GeListNode* dnode, COPYFLAGS flags,
+              AliasTrans* trn) override;
+  Bool GetDDescription(const GeListNode* node, Description* description, DESCFLAGS_DESC& flags) const override;
+  Bool GetDEnabling(const GeListNode* node, const DescID& id, const GeData& value, DESCFLAGS_ENABLE flags,
+                    const BaseContainer* itemdesc) const override;
+
+  // Refreshes every parameter copy from the container.
+  void ReadParameters(const BaseContainer& bc);
+
+  // What the components read.
+  const PlotSamples& GetPlotSamples() const { return plot_; }
+  Int32 GetResolution() const { return plot_.resolution; }
+  Float GetMinValue() const { return plot_.minValue; }
+  Float GetMaxValue() const { return plot_.maxValue; }
+  Bool UsesTime() const { return plot_.usesTime; }
+  const std::vector<PlotSample>& GetSamples() const { return plot_.samples; }
+
+  const PlotParameters& GetParameters() const { return params_; }
+  Int32 GetLastFrame() const { return lastFrame_; }
+
+private:
+  friend class SurfoObjectTestAccess;  // lets tests stage sampling state directly
+
+  Int32 lastFrame_ = 0;
+  Float previousSize_ = 0.0;
+  Float previousHalfHeight_ = 0.0;
+  SamplingSnapshot sampled_;
+  PlotParameters params_;  // params_.resolution mirrors plot_.resolution
+  PlotSamples plot_;
+};
+
+}  // namespace vantelle
