@@ -36,13 +36,13 @@ test-normal: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 test-asan: build-asan
-	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS)
 
 test: test-normal test-asan
 
 demo: build
-	@echo "The demo arrives with sampling; for now 'make test' exercises the plot object."
+	$(BUILD)/vantelle plot
 
 bench: build
 	$(BUILD)/bench/vantelle_bench

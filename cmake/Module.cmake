@@ -2,8 +2,10 @@
 # into a static library that both the loadable module and the tests link, so the tests
 # exercise exactly the code the module ships.
 add_library(vantelle_module STATIC
+  plot/commands.cpp
   plot/formula_preparation.cpp
   plot/samples.cpp
+  plot/sampling.cpp
   plot/surfo_object.cpp
   plot/surfo_parameters.cpp
 )
@@ -11,3 +13,50 @@ target_include_directories(vantelle_module PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(vantelle_module PUBLIC vantelle_host)
 set_target_properties(vantelle_module PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
 vantelle_warnings(vantelle_module)
+
+# The loadable module, installed with its resources as <build>/plugins/Vantelle/.
+set(VANTELLE_PLUGIN_DIR ${CMAKE_BINARY_DIR}/plugins/Vantelle)
+if(WIN32)
+  set(VANTELLE_MODULE_SUFFIX ".xdl64")
+elseif(APPLE)
+  set(VANTELLE_MODULE_SUFFIX ".xlib")
+else()
+  set(VANTELLE_MODULE_SUFFIX ".xso64")
+endif()
+
+add_library(Vantelle MODULE
+  main/entry.cpp
+  main/module_state.cpp
+  main/registration.cpp
+)
+target_link_libraries(Vantelle PRIVATE vantelle_module)
+set_target_properties(Vantelle PROPERTIES
+  PREFIX ""
+  SUFFIX ${VANTELLE_MODULE_SUFFIX}
+  LIBRARY_OUTPUT_DIRECTORY ${VANTELLE_PLUGIN_DIR}
+  CXX_VISIBILITY_PRESET hidden
+  VISIBILITY_INLINES_HIDDEN ON)
+# Export the entry point and the SDK records only.
+target_link_options(Vantelle PRIVATE
+  -Wl,--version-script=${PROJECT_SOURCE_DIR}/main/exports.map
+  -Wl,--no-undefined)
+set_property(TARGET Vantelle APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/main/exports.map)
+vantelle_warnings(Vantelle)
+
+set(VANTELLE_RESOURCES
+  description/osurfo.json
+  strings.json
+  Surfo.tif
+)
+set(copied_resources)
+foreach(resource ${VANTELLE_RESOURCES})
+  set(target_file ${VANTELLE_PLUGIN_DIR}/res/${resource})
+  add_custom_command(
+    OUTPUT ${target_file}
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${PROJECT_SOURCE_DIR}/res/${resource} ${target_file}
+    DEPENDS ${PROJECT_SOURCE_DIR}/res/${resource}
+    COMMENT "Installing res/${resource} into the module folder")
+  list(APPEND copied_resources ${target_file})
+endforeach()
+add_custom_target(vantelle_resources ALL DEPENDS ${copied_resources})
+add_dependencies(Vantelle vantelle_resources)

@@ -333,7 +333,25 @@ std::optional<double> EvaluateFormulaText(std::string_view text) noexcept {
   return value;
 }
 
+namespace {
+Int64 g_stringToNumberCount = 0;
+Int64 g_stringToNumberFailures = 0;
+}  // namespace
+
+Int64 GetStringToNumberCount() {
+  return g_stringToNumberCount;
+}
+
+Int64 GetStringToNumberFailureCount() {
+  return g_stringToNumberFailures;
+}
+
 GeData StringToNumber(const String& text, Int32 /*format*/, Int32 /*fps*/) {
+  ++g_stringToNumberCount;
   const std::optional<double> value = EvaluateFormulaText(text.View());
-  return value ? GeData(*value) : GeData();
+  if (!value) {
+    ++g_stringToNumberFailures;
+    return GeData();
+  }
+  return GeData(*value);
 }

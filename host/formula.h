@@ -22,3 +22,9 @@ inline constexpr Int32 FORMAT_FLOAT = 0x66726561;
 // nil GeData when the text does not evaluate. `format` and `fps` are accepted for the
 // host's other number formats; plain numbers read the same in all of them.
 GeData StringToNumber(const String& text, Int32 format, Int32 fps);
+
+// How many times StringToNumber has been called in this process, so that tests and the
+// app can see how much evaluating a change cost.
+Int64 GetStringToNumberCount();
+// How many of those calls gave no number.
+Int64 GetStringToNumberFailureCount();

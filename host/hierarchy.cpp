@@ -2,6 +2,8 @@
 
 #include "host/document.h"
 
+#include <vector>
+
 namespace {
 
 // One counter for every node and kind, so a count is never repeated.
@@ -50,13 +52,32 @@ Bool NodeData::GetDEnabling(const GeListNode* /*node*/, const DescID& /*id*/, co
 
 GeListNode::~GeListNode() {
   Unlink();
-  while (down_ != nullptr) {
-    GeListNode* child = down_;
-    child->Unlink();
-    if (child->nodeData_) {
-      child->nodeData_->Free(child);
+  // Children are freed with a work list rather than by recursion, so that a deep
+  // hierarchy cannot exhaust the stack. Each node is freed whole (Free sees its children)
+  // and then destroyed without any.
+  std::vector<GeListNode*> pending;
+  DetachChildren(pending);
+  while (!pending.empty()) {
+    GeListNode* node = pending.back();
+    pending.pop_back();
+    if (node->nodeData_) {
+      node->nodeData_->Free(node);
     }
-    delete child;
+    node->DetachChildren(pending);
+    delete node;
+  }
+}
+
+void GeListNode::DetachChildren(std::vector<GeListNode*>& into) {
+  GeListNode* child = down_;
+  down_ = nullptr;
+  while (child != nullptr) {
+    GeListNode* next = child->next_;
+    child->up_ = nullptr;
+    child->pred_ = nullptr;
+    child->next_ = nullptr;
+    into.push_back(child);
+    child = next;
   }
 }
 
@@ -73,6 +94,9 @@ GeListNode* GeListNode::GetDownLast() const {
 }
 
 bool GeListNode::IsAncestorOf(const GeListNode* node) const {
+  if (down_ == nullptr) {
+    return node == this;  // a leaf is nobody's ancestor: no walk needed
+  }
   for (const GeListNode* n = node; n != nullptr; n = n->up_) {
     if (n == this) {
       return true;

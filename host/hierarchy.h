@@ -7,6 +7,7 @@
 
 #include <array>
 #include <memory>
+#include <vector>
 
 #include "host/container.h"
 #include "host/description.h"
@@ -22,6 +23,17 @@ inline constexpr Int32 MSG_DESCRIPTION_POSTSETPARAMETER = 17;   // data: Descrip
 inline constexpr Int32 MSG_DESCRIPTION_COMMAND = 18;            // data: DescriptionCommand*
 inline constexpr Int32 MSG_MENUPREPARE = 22;                    // data: BaseDocument*
 inline constexpr Int32 MSG_DEFORMMODE_CHANGED = 200000125;      // the object was switched on or off
+
+// A host's request for read-only facts about an object's computed state, to show users
+// (summaries, scene information). Data: a BaseContainer* that the object fills with the
+// STATE_ entries it knows; objects that know nothing leave it alone.
+inline constexpr Int32 MSG_HOST_QUERY_STATE = 1100001;
+inline constexpr Int32 STATE_SAMPLE_COUNT = 1;   // Int64
+inline constexpr Int32 STATE_RESOLUTION = 2;     // Int32
+inline constexpr Int32 STATE_MIN_VALUE = 3;      // Float
+inline constexpr Int32 STATE_MAX_VALUE = 4;      // Float
+inline constexpr Int32 STATE_USES_TIME = 5;      // Bool
+inline constexpr Int32 STATE_COMPLETE = 6;       // Bool: the computed data is whole
 
 // Data of MSG_DESCRIPTION_POSTSETPARAMETER: which parameter was set.
 struct DescriptionPostSetValue {
@@ -137,6 +149,8 @@ protected:
 
 private:
   void Unlink();
+  // Unlinks every child and appends it to `into`.
+  void DetachChildren(std::vector<GeListNode*>& into);
   bool IsAncestorOf(const GeListNode* node) const;
 
   GeListNode* up_ = nullptr;

@@ -118,6 +118,32 @@ void BaseObject::Free(BaseObject*& op) {
   op = nullptr;
 }
 
+BaseObject::~BaseObject() {
+  Free(cache_);
+}
+
+Bool BaseObject::IsDirty(DIRTYFLAGS flags) const {
+  if (!cacheBuilt_) {
+    return true;
+  }
+  if ((static_cast<UInt32>(flags) & static_cast<UInt32>(DIRTYFLAGS::DATA)) != 0) {
+    return GetDirty(DIRTYFLAGS::DATA) != cacheDataDirty_;
+  }
+  return false;
+}
+
+void BaseObject::SetCache(BaseObject* cache) {
+  if (cache != cache_) {
+    Free(cache_);
+    cache_ = cache;
+    if (cache_ != nullptr) {
+      cache_->Remove();
+    }
+  }
+  cacheBuilt_ = true;
+  cacheDataDirty_ = GetDirty(DIRTYFLAGS::DATA);
+}
+
 void BaseObject::SetRelPos(const Vector& v) {
   pos_ = v;
   SetDirty(DIRTYFLAGS::MATRIX);

@@ -101,6 +101,19 @@ public:
   // children unless NO_HIERARCHY. Null when it cannot be made.
   BaseObject* GetClone(COPYFLAGS flags = COPYFLAGS::NONE, AliasTrans* trn = nullptr) const;
 
+  // The geometry a generator built in the last evaluation, owned by the object; null
+  // before the first build.
+  BaseObject* GetCache() const { return cache_; }
+  // Whether the data dirty count changed since the host last built the cache (true
+  // before the first build).
+  Bool IsDirty(DIRTYFLAGS flags) const;
+
+  // Host side of the evaluation: stores a new cache (freeing the old one unless it is the
+  // same object) and remembers the dirty count it was built at.
+  void SetCache(BaseObject* cache);
+
+  ~BaseObject() override;
+
 protected:
   explicit BaseObject(Int32 type) : type_(type) {}
 
@@ -113,4 +126,7 @@ private:
   Bool enabled_ = true;
   Int32 editorMode_ = MODE_UNDEF;
   Int32 renderMode_ = MODE_UNDEF;
+  BaseObject* cache_ = nullptr;
+  Bool cacheBuilt_ = false;
+  UInt32 cacheDataDirty_ = 0;
 };

@@ -11,9 +11,19 @@ std::vector<std::unique_ptr<ObjectPlugin>>& Plugins() {
   return plugins;
 }
 
-Filename& CurrentModuleFolder() {
-  static Filename folder;
-  return folder;
+std::vector<Filename>& ResourceFolders() {
+  static std::vector<Filename> folders;
+  return folders;
+}
+
+// Registers the description `name` from the first module folder that has it.
+Bool RegisterDescriptionFromModules(Int32 id, const String& name) {
+  for (const Filename& folder : ResourceFolders()) {
+    if (GeFExist(folder + Filename("description") + Filename(name + String(".json")))) {
+      return RegisterDescription(id, name, folder);
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -23,8 +33,7 @@ Bool RegisterObjectPlugin(Int32 id, const String& name, Int32 info, DataAllocato
   if (allocator == nullptr || FindObjectPlugin(id) != nullptr) {
     return false;
   }
-  if (description.IsPopulated() &&
-      !RegisterDescription(id, description, GeGetPluginPath() + Filename("res"))) {
+  if (description.IsPopulated() && !RegisterDescriptionFromModules(id, description)) {
     return false;
   }
   auto plugin = std::make_unique<ObjectPlugin>();
@@ -64,10 +73,10 @@ void FreeObjectPlugins() {
   FreeDescriptions();
 }
 
-Filename GeGetPluginPath() {
-  return CurrentModuleFolder();
+void AddModuleResourceFolder(const Filename& resFolder) {
+  ResourceFolders().push_back(resFolder);
 }
 
-void SetCurrentModuleFolder(const Filename& folder) {
-  CurrentModuleFolder() = folder;
+void ForgetModuleResourceFolders() {
+  ResourceFolders().clear();
 }

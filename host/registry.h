@@ -35,9 +35,9 @@ struct ObjectPlugin {
   Bool callsAddToExecution = false;     // OBJECT_CALL_ADDEXECUTION
 };
 
-// Registers an object type. A non-empty `description` names the description resource in
-// the current module's "res" folder; when it cannot be registered, neither is the type.
-// Registering an ID twice fails.
+// Registers an object type. A non-empty `description` names a description resource that
+// one of the loaded modules' "res" folders holds (description/<name>.json); when it
+// cannot be found or read, the type is not registered. Registering an ID twice fails.
 Bool RegisterObjectPlugin(Int32 id, const String& name, Int32 info, DataAllocator* allocator,
                           const String& description, BaseBitmap* icon, Int32 diskLevel);
 const ObjectPlugin* FindObjectPlugin(Int32 id);
@@ -46,7 +46,6 @@ std::vector<const ObjectPlugin*> GetObjectPlugins();
 // Forgets every registered type and description.
 void FreeObjectPlugins();
 
-// The folder of the module the host is driving right now (set by the host around every
-// call into a module); empty outside.
-Filename GeGetPluginPath();
-void SetCurrentModuleFolder(const Filename& folder);
+// The "res" folders of the loaded modules, searched in order for description resources.
+void AddModuleResourceFolder(const Filename& resFolder);
+void ForgetModuleResourceFolders();

@@ -30,3 +30,16 @@ struct PlotSamples {
 };
 
 }  // namespace vantelle
+
+class BaseObject;
+
+namespace vantelle {
+
+// A component's plot: the nearest ancestor of type Osurfo, or null.
+BaseObject* FindPlotObject(const BaseObject* component);
+
+// The first object of `type` below `plot`, depth first in pre-order, never leaving the
+// plot's subtree; null when there is none.
+BaseObject* FindComponent(const BaseObject* plot, Int32 type);
+
+}  // namespace vantelle

@@ -35,8 +35,17 @@ public:
   Bool GetDEnabling(const GeListNode* node, const DescID& id, const GeData& value, DESCFLAGS_ENABLE flags,
                     const BaseContainer* itemdesc) const override;
 
+  EXECUTIONRESULT Execute(BaseObject* op, BaseDocument* doc, BaseThread* bt, Int32 priority,
+                          EXECUTIONFLAGS flags) override;
+  Bool AddToExecution(BaseObject* op, PriorityList* list) override;
+  // The plot builds no geometry of its own: a new empty null on every call.
+  BaseObject* GetVirtualObjects(BaseObject* op, const HierarchyHelp* hh) override;
+  Bool Message(GeListNode* node, Int32 type, void* data) override;
+
   // Refreshes every parameter copy from the container.
   void ReadParameters(const BaseContainer& bc);
+  // Recomputes the stored samples' colours from their heights, without evaluating.
+  void Recolour(const BaseContainer& bc, BaseObject* op, BaseDocument* doc);
 
   // What the components read.
   const PlotSamples& GetPlotSamples() const { return plot_; }
@@ -51,6 +60,19 @@ public:
 
 private:
   friend class SurfoObjectTestAccess;  // lets tests stage sampling state directly
+
+  // Steps of Execute.
+  void ApplyHeightAndSizeChanges();
+  void CompareSamplingSnapshot();
+  // Room for the whole grid; false when it cannot be had.
+  Bool ReserveGrid();
+  // Evaluates the whole grid; false when the gradient cannot be prepared.
+  Bool ComputeGrid(const BaseContainer& bc, BaseDocument* doc, const BaseTime& time, Int32 fps, Int32 frame);
+  void FitHeights(Float lo, Float hi);
+  // Runs the defaults on the instance and the container (reset).
+  void Reset(BaseContainer& bc);
+  void ApplyPreset(BaseContainer& bc);
+  void EmptySamples() { plot_.samples.clear(); }
 
   Int32 lastFrame_ = 0;
   Float previousSize_ = 0.0;

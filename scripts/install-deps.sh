@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ make pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  nlohmann-json3-dev
+  nlohmann-json3-dev libtiff-dev libcli11-dev
 )
 # Extra tools for one job only: `install-deps.sh fuzz`.
 if [ "${1:-}" = "fuzz" ]; then

@@ -26,12 +26,12 @@ using Access = SurfoObjectTestAccess;
 class PlotObject : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
-    SetCurrentModuleFolder(Filename(String(VANTELLE_SOURCE_DIR)));
+    AddModuleResourceFolder(Filename(VANTELLE_SOURCE_DIR "/res"));
     ASSERT_TRUE(RegisterObjectPlugin(Osurfo, String("Plot"), 0x8104, SurfoObject::Alloc, String("osurfo"), nullptr, 0));
   }
   static void TearDownTestSuite() {
     FreeObjectPlugins();
-    SetCurrentModuleFolder(Filename());
+    ForgetModuleResourceFolders();
   }
   void SetUp() override {
     op = BaseObject::Alloc(Osurfo);

@@ -1,0 +1,73 @@
+// vantelle: the command-line host of the Vantelle plug-in.
+//
+// Exit codes: 0 success, 1 failure while working, 2 bad usage or input. Every error goes
+// to stderr as "vantelle: ..."; stdout carries only results, so scripts can parse it.
+#include <exception>
+#include <iostream>
+#include <string>
+
+#include <CLI/CLI.hpp>
+
+#include "app/app_error.h"
+#include "app/plot_command.h"
+
+namespace {
+
+using vantelle::app::AppError;
+
+void PrintError(const std::string& message) {
+  // Several lines (one per failed module) each get the prefix, so each reads alone.
+  std::size_t start = 0;
+  while (start <= message.size()) {
+    const std::size_t end = message.find('\n', start);
+    std::cerr << "vantelle: " << message.substr(start, end - start) << '\n';
+    if (end == std::string::npos) {
+      break;
+    }
+    start = end + 1;
+  }
+}
+
+int Run(int argc, char** argv) {
+  CLI::App app{"Plots y = f(x, z) through the Vantelle plug-in module.", "vantelle"};
+  app.set_version_flag("--version", std::string("vantelle ") + VANTELLE_VERSION);
+  app.require_subcommand(1);
+
+  vantelle::app::PlotOptions plotOptions;
+  CLI::App* plot = vantelle::app::AddPlotCommand(app, plotOptions);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    // Help and version are "errors" with code 0 that CLI11 prints itself.
+    if (e.get_exit_code() == 0) {
+      return app.exit(e);
+    }
+    PrintError(e.what());
+    std::cerr << "Run with --help for more information.\n";
+    return vantelle::app::kExitBadInput;
+  }
+
+  if (plot->parsed()) {
+    return vantelle::app::RunPlot(plotOptions);
+  }
+  PrintError("no command given");
+  return vantelle::app::kExitBadInput;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const AppError& e) {
+    PrintError(e.what());
+    return e.GetExitCode();
+  } catch (const std::exception& e) {
+    PrintError(e.what());
+    return vantelle::app::kExitFailure;
+  } catch (...) {
+    PrintError("unexpected failure");
+    return vantelle::app::kExitFailure;
+  }
+}

@@ -1,0 +1,32 @@
+// `vantelle plot`: one plot object, set up from the command line, evaluated once and
+// summarised.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "host/types.h"
+
+namespace CLI {
+class App;
+}
+
+namespace vantelle::app {
+
+struct PlotOptions {
+  std::string formula;
+  bool hasFormula = false;  // an empty FORMULA is still a formula the user asked for
+  std::vector<std::string> settings;  // NAME=VALUE, applied in order
+  Int32 frame = 0;
+  Int32 fps = 30;
+  bool json = false;
+  std::string pluginFolder;  // empty: the default beside the executable
+};
+
+// Registers the subcommand on `app`, filling `options` when it is parsed.
+CLI::App* AddPlotCommand(CLI::App& app, PlotOptions& options);
+
+// Runs the command; the summary goes to stdout. Throws AppError.
+int RunPlot(const PlotOptions& options);
+
+}  // namespace vantelle::app

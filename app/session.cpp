@@ -1,0 +1,124 @@
+#include "app/session.h"
+
+#include "host/formula.h"
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "app/app_error.h"
+#include "host/execution.h"
+#include "host/parameter_text.h"
+#include "host/registry.h"
+
+namespace vantelle::app {
+
+Filename DefaultPluginFolder() {
+  std::error_code ec;
+  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) {
+    return Filename("plugins");
+  }
+  return Filename(exe.parent_path() / "plugins");
+}
+
+Session::~Session() {
+  BaseDocument::Free(doc_);
+  modules_.UnloadAll();
+}
+
+void Session::LoadModules(const Filename& pluginFolder) {
+  pluginFolder_ = pluginFolder;
+  std::vector<String> errors;
+  modules_.LoadFolder(pluginFolder, &errors);
+  if (!errors.empty()) {
+    std::string message;
+    for (const String& e : errors) {
+      message += (message.empty() ? "" : "\n") + e.GetStd();
+    }
+    throw Failure(message);
+  }
+}
+
+void Session::NewDocument(Int32 fps) {
+  BaseDocument::Free(doc_);
+  doc_ = BaseDocument::Alloc();
+  if (doc_ == nullptr) {
+    throw Failure("cannot create a document");
+  }
+  doc_->SetFps(fps);
+}
+
+BaseObject* Session::AddObject(Int32 type, std::string_view typeName) {
+  if (FindObjectPlugin(type) == nullptr) {
+    throw Failure("no module in " + pluginFolder_.GetString().GetStd() + " offers the object type " +
+                  std::string(typeName) + " (" + std::to_string(type) + ")");
+  }
+  BaseObject* op = BaseObject::Alloc(type);
+  if (op == nullptr) {
+    throw Failure("cannot create an object of type " + std::string(typeName));
+  }
+  doc_->InsertObject(op, nullptr, nullptr);
+  return op;
+}
+
+Description Session::DescribeObject(const BaseObject* op) const {
+  Description description;
+  if (!op->GetDescription(&description)) {
+    throw Failure("the object of type " + std::to_string(op->GetType()) + " has no description");
+  }
+  return description;
+}
+
+void Session::SetParameterText(BaseObject* op, std::string_view name, std::string_view text) {
+  const Description description = DescribeObject(op);
+  const DescriptionResource& resource = description.GetResource();
+  const DescParameter* param = resource.FindByName(name);
+  if (param == nullptr) {
+    std::string message = "unknown parameter " + std::string(name) + " for " + resource.typeName.GetStd();
+    if (const auto closest = FindClosestParameterName(resource, name)) {
+      message += "; did you mean " + *closest + "?";
+    }
+    throw BadInput(message);
+  }
+  String error;
+  const std::optional<GeData> value = ParseParameterValue(*param, text, &error);
+  if (!value) {
+    throw BadInput(error.GetStd());
+  }
+  const DescID id(param->id);
+  op->SetParameter(id, *value, DESCFLAGS_SET::USERINTERACTION);
+  if (param->command) {
+    op->PressButton(id);
+  }
+}
+
+GeData Session::GetParameterByName(const BaseObject* op, std::string_view name) const {
+  const Description description = DescribeObject(op);
+  const DescParameter* param = description.GetResource().FindByName(name);
+  GeData value;
+  if (param != nullptr) {
+    op->GetParameter(DescID(param->id), value);
+  }
+  return value;
+}
+
+void Session::SetFrame(Int32 frame) {
+  doc_->SetTime(BaseTime(static_cast<Float>(frame), static_cast<Float>(doc_->GetFps())));
+}
+
+Session::EvaluationCost Session::Evaluate() {
+  const Int64 evaluations = GetStringToNumberCount();
+  const Int64 failures = GetStringToNumberFailureCount();
+  const auto start = std::chrono::steady_clock::now();
+  ExecutePasses(doc_);
+  EvaluationCost cost;
+  cost.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  cost.evaluations = GetStringToNumberCount() - evaluations;
+  cost.failures = GetStringToNumberFailureCount() - failures;
+  return cost;
+}
+
+}  // namespace vantelle::app

@@ -1,0 +1,84 @@
+#include "host/execution.h"
+
+#include <algorithm>
+
+#include "host/registry.h"
+
+void PriorityList::Add(BaseObject* op, Int32 priority, EXECUTIONFLAGS flags) {
+  if (op != nullptr) {
+    entries_.push_back(Entry{op, priority, flags, entries_.size()});
+  }
+}
+
+std::vector<PriorityList::Entry> PriorityList::Sorted() const {
+  std::vector<Entry> sorted = entries_;
+  std::stable_sort(sorted.begin(), sorted.end(), [](const Entry& a, const Entry& b) { return a.priority < b.priority; });
+  return sorted;
+}
+
+std::vector<BaseObject*> CollectObjects(BaseDocument* doc) {
+  std::vector<BaseObject*> objects;
+  if (doc == nullptr) {
+    return objects;
+  }
+  // Iterative pre-order walk, so a deep hierarchy cannot exhaust the stack.
+  BaseObject* op = doc->GetFirstObject();
+  while (op != nullptr) {
+    objects.push_back(op);
+    if (op->GetDown() != nullptr) {
+      op = op->GetDown();
+      continue;
+    }
+    while (op != nullptr && op->GetNext() == nullptr) {
+      op = op->GetUp();
+    }
+    if (op != nullptr) {
+      op = op->GetNext();
+    }
+  }
+  return objects;
+}
+
+PassStatistics ExecutePasses(BaseDocument* doc, Bool caches) {
+  PassStatistics stats;
+  if (doc == nullptr) {
+    return stats;
+  }
+  BaseThread thread;
+
+  PriorityList list;
+  for (BaseObject* op : CollectObjects(doc)) {
+    const ObjectPlugin* plugin = op->GetPlugin();
+    ObjectData* data = op->GetObjectData();
+    if (plugin != nullptr && plugin->callsAddToExecution && data != nullptr) {
+      data->AddToExecution(op, &list);
+    }
+  }
+  for (const PriorityList::Entry& entry : list.Sorted()) {
+    if (ObjectData* data = entry.op->GetObjectData()) {
+      data->Execute(entry.op, doc, &thread, entry.priority, entry.flags);
+      ++stats.executed;
+    }
+  }
+
+  if (!caches) {
+    return stats;
+  }
+  // Collected again: Execute may have changed the tree.
+  const HierarchyHelp hh(doc, &thread, 1.0);
+  for (BaseObject* op : CollectObjects(doc)) {
+    const ObjectPlugin* plugin = op->GetPlugin();
+    ObjectData* data = op->GetObjectData();
+    if (plugin == nullptr || data == nullptr || !plugin->callsGetVirtualObjects || plugin->callsGetContour) {
+      continue;
+    }
+    BaseObject* result = data->GetVirtualObjects(op, &hh);
+    if (result != nullptr && result == op->GetCache()) {
+      ++stats.cachesKept;
+    } else {
+      ++stats.cachesBuilt;
+    }
+    op->SetCache(result);
+  }
+  return stats;
+}

@@ -1,0 +1,44 @@
+#include "main/registration.h"
+
+#include "host/execution.h"
+#include "host/plugin_glue.h"
+#include "host/registry.h"
+#include "main/module_state.h"
+#include "main/type_ids.h"
+#include "plot/surfo_object.h"
+
+namespace vantelle {
+
+namespace {
+
+struct TypeRegistration {
+  Int32 type;
+  DataAllocator* allocator;
+  const char* description;
+  Int32 nameId;
+  Int32 flags;
+  Int32 iconSlot;
+};
+
+// Flags: every type is a generator that takes part in the priority list; the plot and
+// the mesh enumerate uniquely; the components stay out of the plug-in menu, since they are
+// added from the plot's component button.
+const TypeRegistration kTypes[] = {
+    {Osurfo, SurfoObject::Alloc, "osurfo", IDS_SURFO,
+     OBJECT_GENERATOR | OBJECT_UNIQUEENUMERATION | OBJECT_CALL_ADDEXECUTION, 0},
+};
+
+Bool RegisterType(const TypeRegistration& t) {
+  const String name = plugin_glue::g_resource.IsLoaded() ? GeLoadString(t.nameId) : String();
+  return RegisterObjectPlugin(t.type, name, t.flags, t.allocator, String(t.description), GetIcon(t.iconSlot), 0);
+}
+
+}  // namespace
+
+void RegisterTypes() {
+  for (const TypeRegistration& t : kTypes) {
+    RegisterType(t);
+  }
+}
+
+}  // namespace vantelle

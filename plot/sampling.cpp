@@ -1,0 +1,252 @@
+// Sampling: bringing the plot's samples up to date in each evaluation pass, evaluating
+// only when a value-changing parameter or (for a time formula) the frame changed.
+#include <algorithm>
+#include <cmath>
+
+#include "host/execution.h"
+#include "host/formula.h"
+#include "main/type_ids.h"
+#include "plot/formula_preparation.h"
+#include "plot/surfo_object.h"
+
+namespace vantelle {
+
+namespace {
+
+inline constexpr Int32 SURFOLABEL_UPDATE = 50012;
+
+// Gradient position of a height: across the whole range, or by magnitude.
+Float GradientPosition(Float y, Float b, Bool byMagnitude) {
+  if (byMagnitude) {
+    return b > 0.0 ? std::abs(y) / b : 0.0;
+  }
+  return b > 0.0 ? (y + b) / (2.0 * b) : 0.5;
+}
+
+// The gradient's colour at a height. False when the render data cannot be prepared.
+Bool GradientColour(const Gradient& gradient, BaseDocument* doc, Float position, Vector& colour) {
+  GradientRenderData render;
+  if (!gradient.PrepareRenderData(InitRenderStruct(doc), render)) {
+    return false;
+  }
+  colour = render.IsEmpty() ? Vector() : render.CalcGradientPixel(std::clamp(position, 0.0, 1.0));
+  return true;
+}
+
+// Multiplies one coordinate of every sample.
+template <Float Vector::*axis>
+void ScaleAll(std::vector<PlotSample>& samples, Float factor) {
+  for (PlotSample& s : samples) {
+    s.position.*axis *= factor;
+  }
+}
+
+}  // namespace
+
+Bool SurfoObject::AddToExecution(BaseObject* op, PriorityList* list) {
+  if (list != nullptr) {
+    list->Add(op, EXECUTIONPRIORITY_GENERATOR, EXECUTIONFLAGS::NONE);
+  }
+  return true;
+}
+
+BaseObject* SurfoObject::GetVirtualObjects(BaseObject* /*op*/, const HierarchyHelp* /*hh*/) {
+  return BaseObject::Alloc(Onull);
+}
+
+void SurfoObject::ApplyHeightAndSizeChanges() {
+  // A change from a positive value rescales the stored samples. From any other value
+  // (0, or a negative one a saved scene may hold) the samples cannot be rescaled and are
+  // computed afresh, so they never stay scaled for the old value.
+  const Float b = params_.halfHeight;
+  if (b != previousHalfHeight_) {
+    if (previousHalfHeight_ > 0.0 && !plot_.samples.empty()) {
+      ScaleAll<&Vector::y>(plot_.samples, b / previousHalfHeight_);
+      EventAdd(EVENT::FORCEREDRAW);
+    } else {
+      EmptySamples();
+    }
+    previousHalfHeight_ = b;
+  }
+  const Float size = params_.size;
+  if (size != previousSize_) {
+    if (previousSize_ > 0.0 && !plot_.samples.empty()) {
+      const Float factor = size / previousSize_;
+      ScaleAll<&Vector::x>(plot_.samples, factor);
+      ScaleAll<&Vector::z>(plot_.samples, factor);
+      EventAdd(EVENT::FORCEREDRAW);
+    } else {
+      EmptySamples();
+    }
+    previousSize_ = size;
+  }
+}
+
+void SurfoObject::CompareSamplingSnapshot() {
+  const SamplingSnapshot current{params_.scalePos, params_.scaleNeg, params_.xMax,       params_.xMin,
+                                 params_.zMax,     params_.zMin,     params_.useZRange,  params_.heightMode,
+                                 plot_.resolution, params_.formula};
+  const SamplingSnapshot& s = sampled_;
+  const bool same = s.resolution == current.resolution && s.scalePos == current.scalePos &&
+                    s.scaleNeg == current.scaleNeg && s.heightMode == current.heightMode &&
+                    s.formula == current.formula && s.xMax == current.xMax && s.xMin == current.xMin &&
+                    s.zMax == current.zMax && s.zMin == current.zMin && s.useZRange == current.useZRange;
+  if (!same) {
+    EmptySamples();
+    sampled_ = current;
+  }
+}
+
+EXECUTIONRESULT SurfoObject::Execute(BaseObject* op, BaseDocument* doc, BaseThread* /*bt*/, Int32 /*priority*/,
+                                     EXECUTIONFLAGS /*flags*/) {
+  if (op == nullptr) {
+    return EXECUTIONRESULT::OK;
+  }
+  const BaseContainer& bc = *op->GetDataInstance();
+  if (!op->GetDeformMode()) {
+    return EXECUTIONRESULT::OK;
+  }
+  const Bool hadSamples = !plot_.samples.empty();
+  ReadParameters(bc);
+  ApplyHeightAndSizeChanges();
+  CompareSamplingSnapshot();
+
+  const Int32 fps = doc != nullptr ? doc->GetFps() : 0;
+  const BaseTime time = doc != nullptr ? doc->GetTime() : BaseTime();
+  const Int32 frame = time.GetFrame(fps);
+  if (params_.animate && frame != lastFrame_ && FormulaUsesTime(sampled_.formula)) {
+    EmptySamples();
+  }
+  lastFrame_ = frame;
+
+  if (!plot_.samples.empty()) {
+    return EXECUTIONRESULT::OK;
+  }
+  // Below one cell per side there is no grid, and a grid larger than memory can hold (a
+  // resolution no description allows, from a script or a saved scene) is not started:
+  // either way the plot holds no samples, and says so once.
+  if (plot_.resolution < 1 || !ReserveGrid()) {
+    plot_.minValue = plot_.maxValue = 0.0;
+    if (hadSamples) {
+      op->Message(MSG_UPDATE);
+      EventAdd(EVENT::FORCEREDRAW);
+    }
+    return EXECUTIONRESULT::OK;
+  }
+  if (!ComputeGrid(bc, doc, time, fps, frame)) {
+    return EXECUTIONRESULT::OUTOFMEMORY;
+  }
+  if (BaseObject* labels = FindComponent(op, Osurfolabel)) {
+    DescriptionCommand command{DescID(SURFOLABEL_UPDATE)};
+    labels->Message(MSG_DESCRIPTION_COMMAND, &command);
+  }
+  op->Message(MSG_UPDATE);
+  EventAdd(EVENT::FORCEREDRAW);
+  return EXECUTIONRESULT::OK;
+}
+
+Bool SurfoObject::ReserveGrid() {
+  const Int64 side = static_cast<Int64>(plot_.resolution) + 1;
+  try {
+    plot_.samples.reserve(static_cast<std::size_t>(side * side));
+  } catch (const std::exception&) {
+    return false;
+  }
+  return true;
+}
+
+Bool SurfoObject::ComputeGrid(const BaseContainer& bc, BaseDocument* doc, const BaseTime& time, Int32 fps,
+                              Int32 frame) {
+  const Int32 n = plot_.resolution;
+  const Int64 w = static_cast<Int64>(n) + 1;
+  const Float b = params_.halfHeight;
+  const Float cell = params_.size / n;
+  const Float xStep = (params_.xMax - params_.xMin) / n;
+  const Float zStep = (params_.zMax - params_.zMin) / n;
+  const Vector startColour = params_.colorMode == SURFO_COLORMODE_SINGLE ? params_.color : Vector(1.0, 1.0, 1.0);
+
+  plot_.minValue = plot_.maxValue = 0.0;
+  Float lo = MAXVALUE_FLOAT;
+  Float hi = -MAXVALUE_FLOAT;
+
+  // The grid runs from -S/2 to +S/2 around the origin: an odd count of positions has one
+  // at the centre, an even count is offset by half a cell.
+  const Int64 half = w / 2;
+  const Int64 first = (w % 2 == 1) ? -half : 1 - half;
+  const Float offset = (w % 2 == 1) ? 0.0 : cell / 2.0;
+
+  // Read once: nothing writes the container while the grid is computed.
+  const Bool useZRange = bc.GetBool(SURFO_USEZRANGE);
+  const Gradient* gradient = bc.GetCustomData<Gradient>(SURFO_GRADIENT);
+  const Bool gradientMode = params_.colorMode == SURFO_COLORMODE_GRADIENT;
+  const Float seconds = time.Get();
+  const String& formula = params_.formula;
+
+  VariableValues values{seconds, 0.0, 0.0, static_cast<Float>(n), b, static_cast<Float>(frame)};
+  Vector colour = startColour;
+  for (Int64 r = 0; r < w; ++r) {
+    const Float x = params_.xMin + static_cast<Float>(r) * xStep;
+    const Float px = static_cast<Float>(first + r) * cell - offset;
+    for (Int64 c = 0; c < w; ++c) {
+      const Float z = useZRange ? params_.zMin + static_cast<Float>(c) * zStep
+                                : params_.xMin + static_cast<Float>(c) * xStep;
+      Float value = 0.0;
+      if (formula.IsPopulated()) {
+        values[1] = x;
+        values[2] = z;
+        const String prepared = PrepareFormula(formula, values, plot_.usesTime);
+        value = StringToNumber(prepared, FORMAT_FLOAT, fps).GetFloat();
+      }
+      Float level = value * b;
+      lo = std::min(lo, level);
+      hi = std::max(hi, level);
+      if (params_.heightMode == SURFO_HEIGHTMODE_CLIP) {
+        level = std::min(b, std::max(-b, level));
+      }
+      const Float y = level < 0.0 ? level * params_.scaleNeg : level * params_.scalePos;
+      if (gradientMode && gradient != nullptr &&
+          !GradientColour(*gradient, doc, GradientPosition(y, b, params_.gradientAbs), colour)) {
+        return false;
+      }
+      plot_.samples.push_back(PlotSample{Vector(px, y, static_cast<Float>(first + c) * cell - offset), colour});
+    }
+  }
+  if (b > 0.0) {
+    plot_.minValue = lo / b;
+    plot_.maxValue = hi / b;
+  }
+  if (params_.heightMode == SURFO_HEIGHTMODE_FIT) {
+    FitHeights(lo, hi);
+  }
+  return true;
+}
+
+void SurfoObject::FitHeights(Float lo, Float hi) {
+  // The extreme of larger magnitude, the high one on a tie; only ever shrinks.
+  const Float b = params_.halfHeight;
+  const Float extreme = std::abs(hi) < std::abs(lo) ? lo : hi;
+  if (std::abs(extreme) > b && extreme != 0.0) {
+    const Float factor = b / std::abs(extreme);
+    ScaleAll<&Vector::y>(plot_.samples, factor);
+  }
+}
+
+void SurfoObject::Recolour(const BaseContainer& bc, BaseObject* /*op*/, BaseDocument* doc) {
+  const Int32 mode = bc.GetInt32(SURFO_COLORMODE);
+  const Float b = bc.GetFloat(SURFO_HEIGHT) * 0.5;
+  const Bool byMagnitude = bc.GetBool(SURFO_GRADIENTABS);
+  const Gradient* gradient = bc.GetCustomData<Gradient>(SURFO_GRADIENT);
+  // The same colour rules as a full computation, so recolouring and recomputing agree:
+  // heights are taken in the plot's own space, and a mode other than gradient or single
+  // colour gives white.
+  Vector colour = mode == SURFO_COLORMODE_SINGLE ? bc.GetVector(SURFO_COLOR) : Vector(1.0, 1.0, 1.0);
+  for (PlotSample& sample : plot_.samples) {
+    if (mode == SURFO_COLORMODE_GRADIENT && gradient != nullptr &&
+        !GradientColour(*gradient, doc, GradientPosition(sample.position.y, b, byMagnitude), colour)) {
+      return;
+    }
+    sample.colour = colour;
+  }
+}
+
+}  // namespace vantelle

@@ -1,0 +1,216 @@
+// Runs the built vantelle executable as a user would and checks what it prints and how
+// it exits: these are the app's promises to scripts.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+extern char** environ;
+
+namespace {
+
+struct RunResult {
+  int exitCode = -1;  // the negated signal when killed by one
+  std::string out;
+  std::string err;
+};
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// Output goes to files, not pipes, so a chatty child can never block on a full pipe.
+RunResult RunApp(const std::vector<std::string>& args) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path();
+  static int runs = 0;
+  const std::string tag = std::to_string(getpid()) + "_" + std::to_string(++runs);
+  const std::string outPath = (dir / ("vantelle_out_" + tag)).string();
+  const std::string errPath = (dir / ("vantelle_err_" + tag)).string();
+
+  std::vector<std::string> all = {VANTELLE_APP};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : all) {
+    argv.push_back(a.data());
+  }
+  argv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+
+  RunResult result;
+  if (spawned != 0) {
+    ADD_FAILURE() << "cannot start " << VANTELLE_APP;
+    return result;
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+  result.out = ReadAll(outPath);
+  result.err = ReadAll(errPath);
+  std::filesystem::remove(outPath);
+  std::filesystem::remove(errPath);
+  return result;
+}
+
+// A successful run whose stdout is exactly one JSON object.
+nlohmann::json RunJson(std::vector<std::string> args) {
+  args.emplace_back("--json");
+  const RunResult r = RunApp(args);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  try {
+    return nlohmann::json::parse(r.out);
+  } catch (const nlohmann::json::exception& e) {
+    ADD_FAILURE() << "stdout is not one JSON object: " << e.what() << "\n" << r.out;
+    return nlohmann::json::object();
+  }
+}
+
+TEST(AppPlot, DefaultPlotSummarisesTheWholeGrid) {
+  const RunResult r = RunApp({"plot"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_NE(r.out.find("2601 (51 x 51)"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Sin(x) * Cos(z)"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(" ms\n"), std::string::npos) << r.out;
+}
+
+TEST(AppPlot, JsonHasEveryKeyWithTheDefaultPlotsValues) {
+  const nlohmann::json j = RunJson({"plot"});
+  for (const char* key :
+       {"formula", "samples", "resolution", "min", "max", "uses_time", "complete", "frame", "fps", "evaluate_seconds"}) {
+    EXPECT_TRUE(j.contains(key)) << key << " missing from " << j.dump();
+  }
+  ASSERT_TRUE(j.is_object());
+  EXPECT_EQ(j.value("samples", 0), 2601);
+  EXPECT_EQ(j.value("resolution", 0), 50);
+  const double lo = j.value("min", 9.0);
+  const double hi = j.value("max", -9.0);
+  EXPECT_GE(lo, -1.0);
+  EXPECT_LE(hi, 1.0);
+  EXPECT_LT(lo, hi) << "Sin(x) * Cos(z) over a full period is not flat";
+  EXPECT_EQ(j.value("uses_time", true), false);
+  EXPECT_EQ(j.value("complete", false), true);
+  EXPECT_EQ(j.value("frame", -1), 0);
+  EXPECT_EQ(j.value("fps", 0), 30);
+  EXPECT_GE(j.value("evaluate_seconds", -1.0), 0.0);
+}
+
+TEST(AppPlot, FormulaAndSettingsReachTheObjectInOrder) {
+  nlohmann::json j = RunJson({"plot", "x * z", "--set", "SURFO_RESOLUTION=10", "--set", "SURFO_RESOLUTION=20", "--fps", "24"});
+  EXPECT_EQ(j.value("formula", ""), "x * z");
+  EXPECT_EQ(j.value("resolution", 0), 20) << "the last setting wins";
+  EXPECT_EQ(j.value("samples", 0), 441);
+  EXPECT_EQ(j.value("min", 0.0), -32400.0) << "x * z over the default -180..180 square";
+  EXPECT_EQ(j.value("max", 0.0), 32400.0);
+  EXPECT_EQ(j.value("fps", 0), 24);
+
+  j = RunJson({"plot", "x * z", "--set", "SURFO_FORMULA=x"});
+  EXPECT_EQ(j.value("formula", ""), "x") << "settings come after FORMULA";
+
+  for (const char* setting : {"SURFO_HEIGHTMODE=clip", "SURFO_ADDCOMPONENT=Grid", "SURFO_COLOR=1 0.5 0", "SURFO_ANIMATE=off"}) {
+    const RunResult r = RunApp({"plot", "--set", setting});
+    EXPECT_EQ(r.exitCode, 0) << setting << ": " << r.err;
+  }
+}
+
+TEST(AppPlot, TimeFormulaFollowsTheFrame) {
+  const nlohmann::json still = RunJson({"plot", "Sin(x + t * 90)"});
+  const nlohmann::json moved = RunJson({"plot", "Sin(x + t * 90)", "--frame", "15"});
+  EXPECT_EQ(moved.value("uses_time", false), true);
+  EXPECT_EQ(moved.value("frame", 0), 15);
+  EXPECT_NE(moved.value("max", 0.0), still.value("max", 0.0)) << "frame 15 must move the wave";
+  EXPECT_EQ(RunJson({"plot", "--frame", "-3"}).value("frame", 0), -3);
+}
+
+TEST(AppPlot, LargestCommonResolutionCountsEverySample) {
+  EXPECT_EQ(RunJson({"plot", "--set", "SURFO_RESOLUTION=1000"}).value("samples", 0), 1002001);
+}
+
+TEST(AppPlot, BadInputExitsTwoNamingTheProblemAndPrintsNothing) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"plot", "--set", "SURFO_RESOLUTION=0"}, "SURFO_RESOLUTION: 0 is below the minimum 1"},
+      {{"plot", "--set", "SURFO_RESOLUTION=5000"}, "SURFO_RESOLUTION: 5000 is above the maximum 2000"},
+      {{"plot", "--set", "SURFO_RESOLUTION=abc"}, "SURFO_RESOLUTION: \"abc\" is not an integer"},
+      {{"plot", "--set", "NOPE=1"}, "unknown parameter NOPE for Osurfo"},
+      {{"plot", "--set", "SURFO_RESOLUTON=3"}, "did you mean SURFO_RESOLUTION?"},
+      {{"plot", "--set", "SURFO_RESOLUTION"}, "SURFO_RESOLUTION: expected NAME=VALUE"},
+      {{"plot", "--set", "SURFO_HEIGHTMODE=sideways"}, "SURFO_HEIGHTMODE"},
+      {{"plot", "--set", "SURFO_RESET=true"}, "SURFO_RESET"},
+      {{"plot", "--set", "SURFO_RESOLUTION=10", "--set", "SURFO_SIZE=-1"}, "SURFO_SIZE"},
+      {{"plot", "Sin("}, "has no value at any sample"},
+      {{"plot", "1/0"}, "has no value at any sample"},
+      {{"plot", "--fps", "0"}, "--fps"},
+      {{"plot", "--frame", "soon"}, "--frame"},
+      {{"plot", "--bogus"}, "--bogus"},
+      {{}, "subcommand"},
+  };
+  for (const auto& [args, fragment] : cases) {
+    const RunResult r = RunApp(args);
+    const std::string shown = args.empty() ? "(no arguments)" : args.back();
+    EXPECT_EQ(r.exitCode, 2) << shown << ": " << r.err;
+    EXPECT_EQ(r.out, "") << shown;
+    EXPECT_EQ(r.err.rfind("vantelle: ", 0), 0u) << shown << ": " << r.err;
+    EXPECT_NE(r.err.find(fragment), std::string::npos) << shown << ": \"" << r.err << "\" lacks \"" << fragment << "\"";
+  }
+}
+
+TEST(AppPlot, AFormulaUndefinedOnPartOfTheGridIsPlottedWithAWarning) {
+  const RunResult r = RunApp({"plot", "Log(x)", "--json"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.err.find("warning: the formula has no value at 1326 of 2601 samples"), std::string::npos) << r.err;
+  EXPECT_EQ(nlohmann::json::parse(r.out)["undefined_samples"], 1326);
+}
+
+TEST(AppPlot, MissingOrBrokenModulesExitOne) {
+  RunResult r = RunApp({"plot", "--plugins", "/nonexistent"});
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find("vantelle: /nonexistent"), std::string::npos) << r.err;
+
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("vantelle_plugins_" + std::to_string(getpid()));
+  std::filesystem::create_directories(folder);
+  r = RunApp({"plot", "--plugins", folder.string()});
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_NE(r.err.find("Osurfo"), std::string::npos) << "an empty folder offers no plot: " << r.err;
+
+  std::ofstream(folder / "Broken.xso64") << "not a shared object";
+  r = RunApp({"plot", "--plugins", folder.string()});
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_NE(r.err.find("Broken.xso64"), std::string::npos) << r.err;
+  EXPECT_EQ(r.out, "");
+  std::filesystem::remove_all(folder);
+}
+
+TEST(AppCli, HelpAndVersionGoToStdoutAndSucceed) {
+  RunResult r = RunApp({"--help"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.out.find("plot"), std::string::npos) << r.out;
+  r = RunApp({"plot", "--help"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.out.find("--set"), std::string::npos) << r.out;
+  r = RunApp({"--version"});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.out.rfind("vantelle ", 0), 0u) << r.out;
+}
+
+}  // namespace

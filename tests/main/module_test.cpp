@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "host/bitmaps.h"
+#include "host/execution.h"
+#include "host/modules.h"
+#include "host/registry.h"
+
+namespace {
+
+constexpr Int32 kPlotType = 1055349;
+
+void* MessageId(Int32 id) {
+  return reinterpret_cast<void*>(static_cast<std::intptr_t>(id));
+}
+
+// The built module opened by hand, so each test drives c4d_main itself.
+class ModuleEntry : public ::testing::Test {
+protected:
+  void SetUp() override {
+    String error;
+    main = OpenModuleFile(Filename(VANTELLE_MODULE_FILE), &handle, &error);
+    ASSERT_NE(main, nullptr) << error.GetStd();
+    info.file = Filename(VANTELLE_MODULE_FILE);
+    info.folder = info.file.GetDirectory();
+    AddModuleResourceFolder(info.folder + Filename("res"));
+  }
+  void TearDown() override {
+    FreeObjectPlugins();
+    ForgetModuleResourceFolders();
+    CloseModuleFile(handle);
+  }
+  Int32 Call(Int32 action, void* p1 = nullptr, void* p2 = nullptr, void* p3 = nullptr) {
+    return main(action, p1, p2, p3);
+  }
+
+  void* handle = nullptr;
+  C4DMainFunction main = nullptr;
+  HostTables tables;
+  ModuleInfo info;
+};
+
+TEST_F(ModuleEntry, AnswersEachActionAsTheHostExpects) {
+  EXPECT_EQ(Call(C4DPL_INIT_VERSION), 5);
+  EXPECT_EQ(Call(5), -1);
+  EXPECT_EQ(Call(0), -1);
+  EXPECT_EQ(Call(123456), -1);
+
+  HostTables old;
+  old.apiVersion = 2025999;
+  EXPECT_EQ(Call(C4DPL_INIT_SYS, &old, nullptr, &info), -3);
+  EXPECT_EQ(Call(C4DPL_INIT_SYS, &tables, nullptr, nullptr), -3) << "no module information";
+  EXPECT_EQ(Call(C4DPL_INIT_SYS, &tables, nullptr, &info), 1);
+  // A repeat is counted but checks nothing again.
+  EXPECT_EQ(Call(C4DPL_INIT_SYS, &old, nullptr, nullptr), 1);
+
+  EXPECT_EQ(Call(C4DPL_MESSAGE, MessageId(C4DMSG_INIT_RESOURCES)), -1) << "messages always answer -1";
+  EXPECT_EQ(Call(C4DPL_MESSAGE, MessageId(77)), -1);
+  EXPECT_EQ(Call(C4DPL_INIT), 1);
+
+  // Two starts need two ends; the first end releases nothing, so a further start is still
+  // a repeat and checks nothing.
+  EXPECT_EQ(Call(C4DPL_END), 1);
+  EXPECT_EQ(Call(C4DPL_INIT_SYS, &old, nullptr, &info), 1);
+  EXPECT_EQ(Call(C4DPL_END), 1);
+  EXPECT_EQ(Call(C4DPL_END), 1);
+  // Now the count is back at zero: a start checks the version again.
+  EXPECT_EQ(Call(C4DPL_INIT_SYS, &old, nullptr, &info), -3);
+  EXPECT_EQ(Call(C4DPL_END), 1) << "an end without a start is harmless";
+}
+
+TEST_F(ModuleEntry, RegistersThePlotWithItsNameFlagsDescriptionAndIcon) {
+  ASSERT_EQ(Call(C4DPL_INIT_SYS, &tables, nullptr, &info), 1);
+  Call(C4DPL_MESSAGE, MessageId(C4DMSG_INIT_RESOURCES));
+  ASSERT_EQ(Call(C4DPL_INIT), 1);
+
+  const ObjectPlugin* plot = FindObjectPlugin(kPlotType);
+  ASSERT_NE(plot, nullptr);
+  EXPECT_EQ(plot->name.GetStd(), "Vantelle Plot");
+  EXPECT_EQ(plot->info, 0x8104);
+  EXPECT_EQ(plot->diskLevel, 0);
+  EXPECT_TRUE(plot->callsGetVirtualObjects);
+  EXPECT_FALSE(plot->callsGetContour);
+  EXPECT_NE(FindDescriptionResource(kPlotType), nullptr);
+
+  // The icon is the first 64 x 64 square of the strip.
+  ASSERT_NE(plot->icon, nullptr);
+  ASSERT_EQ(plot->icon->GetBw(), 64);
+  ASSERT_EQ(plot->icon->GetBh(), 64);
+  BaseBitmap* strip = BaseBitmap::Alloc();
+  ASSERT_EQ(strip->Init(info.folder + Filename("res/Surfo.tif")), IMAGERESULT::OK);
+  EXPECT_EQ(strip->GetBw(), 320);
+  for (Int32 y = 0; y < 64; y += 7) {
+    for (Int32 x = 0; x < 64; x += 5) {
+      UChar a[4], b[4];
+      strip->GetPixel(x, y, &a[0], &a[1], &a[2], &a[3]);
+      plot->icon->GetPixel(x, y, &b[0], &b[1], &b[2], &b[3]);
+      ASSERT_EQ(std::memcmp(a, b, 4), 0) << x << "," << y;
+    }
+  }
+  BaseBitmap::Free(strip);
+  EXPECT_EQ(Call(C4DPL_END), 1);
+}
+
+TEST_F(ModuleEntry, WithoutResourcesTheTypesRegisterNamelessAndWithoutIcons) {
+  ModuleInfo elsewhere;
+  elsewhere.folder = Filename(std::filesystem::temp_directory_path());
+  ASSERT_EQ(Call(C4DPL_INIT_SYS, &tables, nullptr, &elsewhere), 1);
+  Call(C4DPL_MESSAGE, MessageId(C4DMSG_INIT_RESOURCES));
+  ASSERT_EQ(Call(C4DPL_INIT), 1);
+  const ObjectPlugin* plot = FindObjectPlugin(kPlotType);
+  ASSERT_NE(plot, nullptr) << "the description still comes from the folder the host knows";
+  EXPECT_TRUE(plot->name.IsEmpty());
+  EXPECT_EQ(plot->icon, nullptr);
+  EXPECT_EQ(Call(C4DPL_END), 1);
+}
+
+TEST(ModuleHost, LoadsThePluginFolderAndThePlotEvaluates) {
+  const Filename plugins = Filename(VANTELLE_MODULE_FILE).GetDirectory().GetDirectory();
+  ModuleHost host;
+  std::vector<String> errors;
+  ASSERT_EQ(host.LoadFolder(plugins, &errors), 1);
+  EXPECT_TRUE(errors.empty());
+
+  BaseDocument* doc = BaseDocument::Alloc();
+  BaseObject* plot = BaseObject::Alloc(kPlotType);
+  ASSERT_NE(plot, nullptr);
+  doc->InsertObject(plot, nullptr, nullptr);
+  ExecutePasses(doc);
+  BaseContainer state;
+  plot->Message(MSG_HOST_QUERY_STATE, &state);
+  EXPECT_EQ(state.GetInt64(STATE_SAMPLE_COUNT), 2601);
+  BaseDocument::Free(doc);
+  host.UnloadAll();
+  EXPECT_EQ(FindObjectPlugin(kPlotType), nullptr);
+}
+
+TEST(ModuleHost, ReportsFilesThatAreNotModulesAndMissingFolders) {
+  const auto folder = std::filesystem::temp_directory_path() / "vantelle_module_host_test";
+  std::filesystem::create_directories(folder / "Broken");
+  std::ofstream(folder / "Broken" / (std::string("Broken") + MODULE_EXTENSION)) << "not a library";
+  ModuleHost host;
+  std::vector<String> errors;
+  EXPECT_EQ(host.LoadFolder(Filename(folder), &errors), 0);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_NE(errors[0].GetStd().find("cannot load"), std::string::npos);
+
+  errors.clear();
+  EXPECT_EQ(host.LoadFolder(Filename(folder / "missing"), &errors), 0);
+  ASSERT_EQ(errors.size(), 1u);
+  std::filesystem::remove_all(folder);
+}
+
+}  // namespace

@@ -1,0 +1,58 @@
+// A document with one plot object, the plot type registered from this build's code.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "host/execution.h"
+#include "host/faults.h"
+#include "host/formula.h"
+#include "host/registry.h"
+#include "main/type_ids.h"
+#include "plot/surfo_object.h"
+
+namespace vantelle {
+
+class PlotFixture : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    AddModuleResourceFolder(Filename(VANTELLE_SOURCE_DIR "/res"));
+    RegisterObjectPlugin(Osurfo, String("Plot"), 0x8104, SurfoObject::Alloc, String("osurfo"), nullptr, 0);
+  }
+  static void TearDownTestSuite() {
+    FreeObjectPlugins();
+    ForgetModuleResourceFolders();
+  }
+  void SetUp() override {
+    doc = BaseDocument::Alloc();
+    op = BaseObject::Alloc(Osurfo);
+    ASSERT_NE(op, nullptr);
+    doc->InsertObject(op, nullptr, nullptr);
+    plot = op->GetNodeData<SurfoObject>();
+    bc = op->GetDataInstance();
+  }
+  void TearDown() override {
+    BaseDocument::Free(doc);
+    ClearHostFaults();
+  }
+
+  // One evaluation pass; returns how many formula evaluations it cost.
+  Int64 Evaluate() {
+    const Int64 before = GetStringToNumberCount();
+    ExecutePasses(doc);
+    return GetStringToNumberCount() - before;
+  }
+  void Set(Int32 id, const GeData& value) { op->SetParameter(DescID(id), value); }
+  void SetFrame(Int32 frame) { doc->SetTime(BaseTime(frame, doc->GetFps())); }
+  const PlotSample& Sample(Int32 row, Int32 column) const {
+    const auto w = static_cast<std::size_t>(plot->GetResolution() + 1);
+    return plot->GetSamples().at(static_cast<std::size_t>(row) * w + static_cast<std::size_t>(column));
+  }
+  std::size_t Count() const { return plot->GetSamples().size(); }
+
+  BaseDocument* doc = nullptr;
+  BaseObject* op = nullptr;
+  SurfoObject* plot = nullptr;
+  BaseContainer* bc = nullptr;
+};
+
+}  // namespace vantelle
