@@ -13,7 +13,7 @@ WERROR     ?= $(if $(CI),ON,OFF)
 
 CMAKE_COMMON = -G Ninja -DVANTELLE_WERROR=$(WERROR)
 
-.PHONY: all deps build build-asan test test-normal test-asan demo bench fuzz clean
+.PHONY: all deps build build-asan test test-normal test-asan demo bench fuzz manual clean
 
 all: build
 
@@ -42,7 +42,8 @@ test-asan: build-asan
 test: test-normal test-asan
 
 demo: build
-	$(BUILD)/vantelle plot
+	@mkdir -p out
+	$(BUILD)/vantelle plot --add mesh --set mesh.SURFOMESH_VERTEXCOLORS=true -o out/plot.glb
 
 bench: build
 	$(BUILD)/bench/vantelle_bench
@@ -55,6 +56,9 @@ fuzz: deps
 	mkdir -p $(FUZZ_BUILD)/corpus/formula $(FUZZ_BUILD)/corpus/prepare
 	$(FUZZ_BUILD)/fuzz/formula_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=4096 $(FUZZ_BUILD)/corpus/formula fuzz/seeds/formula
 	$(FUZZ_BUILD)/fuzz/prepare_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=4096 $(FUZZ_BUILD)/corpus/prepare fuzz/seeds/formula
+
+manual:
+	python3 tools/make_manual.py docs/manual.md docs/Vantelle.pdf
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

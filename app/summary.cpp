@@ -44,11 +44,14 @@ std::string FormatSummaryText(const PlotSummary& s) {
   for (const auto& [name, value] : lines) {
     text += name + std::string(width - name.size() + 2, ' ') + value + "\n";
   }
+  if (!s.output.empty()) {
+    text += "wrote " + s.output + "\n";
+  }
   return text;
 }
 
 nlohmann::ordered_json SummaryToJson(const PlotSummary& s) {
-  return nlohmann::ordered_json{
+  nlohmann::ordered_json json{
       {"formula", s.formula},
       {"resolution", s.resolution},
       {"samples", s.samples},
@@ -61,6 +64,10 @@ nlohmann::ordered_json SummaryToJson(const PlotSummary& s) {
       {"undefined_samples", s.undefinedSamples},
       {"evaluate_seconds", s.evaluateSeconds},
   };
+  if (!s.output.empty()) {
+    json["output"] = s.output;
+  }
+  return json;
 }
 
 }  // namespace vantelle::app

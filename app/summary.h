@@ -21,9 +21,11 @@ struct PlotSummary {
   Int32 fps = 0;
   double evaluateSeconds = 0.0;
   Int64 undefinedSamples = 0;  // samples where the formula had no value
+  std::string output;          // the file written, if any
 };
 
-// Aligned "name  value" lines, one per fact, ending in a newline.
+// Aligned "name  value" lines, one per fact, then "wrote FILE" when a file was written;
+// ends in a newline.
 std::string FormatSummaryText(const PlotSummary& summary);
 // One flat object in the order of the text form; numbers stay numbers so scripts need
 // not parse text.

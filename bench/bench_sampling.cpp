@@ -1,38 +1,10 @@
 #include <benchmark/benchmark.h>
 
-#include "host/execution.h"
-#include "host/registry.h"
-#include "main/type_ids.h"
-#include "plot/surfo_object.h"
+#include "bench/plot_scene.h"
 
 namespace {
 
 using namespace vantelle;
-
-// A document holding one default plot at the given resolution.
-class PlotScene {
-public:
-  explicit PlotScene(Int32 resolution) {
-    if (FindObjectPlugin(Osurfo) == nullptr) {
-      RegisterObjectPlugin(Osurfo, String("Plot"), 0x8104, SurfoObject::Alloc, String(), nullptr, 0);
-    }
-    doc_ = BaseDocument::Alloc();
-    plot_ = BaseObject::Alloc(Osurfo);
-    plot_->GetDataInstance()->SetInt32(SURFO_RESOLUTION, resolution);
-    doc_->InsertObject(plot_, nullptr, nullptr);
-  }
-  ~PlotScene() { BaseDocument::Free(doc_); }
-  PlotScene(const PlotScene&) = delete;
-  PlotScene& operator=(const PlotScene&) = delete;
-
-  BaseDocument* doc() const { return doc_; }
-  BaseObject* plot() const { return plot_; }
-  SurfoObject* data() const { return plot_->GetNodeData<SurfoObject>(); }
-
-private:
-  BaseDocument* doc_ = nullptr;
-  BaseObject* plot_ = nullptr;
-};
 
 // A full computation of the default plot: every sample prepared, evaluated and coloured.
 void BM_Sample(benchmark::State& state) {

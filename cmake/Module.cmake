@@ -2,6 +2,8 @@
 # into a static library that both the loadable module and the tests link, so the tests
 # exercise exactly the code the module ships.
 add_library(vantelle_module STATIC
+  mesh/mesh_builders.cpp
+  mesh/surfo_mesh.cpp
   plot/commands.cpp
   plot/formula_preparation.cpp
   plot/samples.cpp
@@ -45,6 +47,7 @@ vantelle_warnings(Vantelle)
 
 set(VANTELLE_RESOURCES
   description/osurfo.json
+  description/osurfomesh.json
   strings.json
   Surfo.tif
 )
@@ -58,5 +61,12 @@ foreach(resource ${VANTELLE_RESOURCES})
     COMMENT "Installing res/${resource} into the module folder")
   list(APPEND copied_resources ${target_file})
 endforeach()
+# The manual sits in the module folder itself, where the plot's Manual button opens it.
+add_custom_command(
+  OUTPUT ${VANTELLE_PLUGIN_DIR}/Vantelle.pdf
+  COMMAND ${CMAKE_COMMAND} -E copy_if_different ${PROJECT_SOURCE_DIR}/docs/Vantelle.pdf ${VANTELLE_PLUGIN_DIR}/Vantelle.pdf
+  DEPENDS ${PROJECT_SOURCE_DIR}/docs/Vantelle.pdf
+  COMMENT "Installing the manual into the module folder")
+list(APPEND copied_resources ${VANTELLE_PLUGIN_DIR}/Vantelle.pdf)
 add_custom_target(vantelle_resources ALL DEPENDS ${copied_resources})
 add_dependencies(Vantelle vantelle_resources)

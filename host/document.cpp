@@ -54,6 +54,25 @@ void BaseDocument::InsertObject(BaseObject* op, BaseObject* parent, BaseObject* 
   }
 }
 
+BaseDocument* BaseDocument::GetClone(COPYFLAGS flags, AliasTrans* trn) const {
+  BaseDocument* clone = Alloc();
+  clone->SetName(GetName());
+  clone->SetData(GetData());
+  clone->time_ = time_;
+  clone->fps_ = fps_;
+  BaseObject* last = nullptr;
+  for (const BaseObject* op = GetFirstObject(); op != nullptr; op = op->GetNext()) {
+    BaseObject* copy = op->GetClone(flags, trn);
+    if (copy == nullptr) {
+      Free(clone);
+      return nullptr;
+    }
+    clone->InsertObject(copy, nullptr, last);
+    last = copy;
+  }
+  return clone;
+}
+
 BaseTime BaseDocument::GetMinTime() const {
   return GetDataInstance()->GetTime(DOCUMENT_MINTIME, BaseTime(0.0, 1.0));
 }

@@ -21,6 +21,10 @@ public:
   // Inserts `op` under `parent` (top level when null) after `pred` (first when null).
   void InsertObject(BaseObject* op, BaseObject* parent, BaseObject* pred);
 
+  // A copy of the document: objects (with their plug-in data), time, frame rate and
+  // settings; null when it cannot be made.
+  BaseDocument* GetClone(COPYFLAGS flags = COPYFLAGS::NONE, AliasTrans* trn = nullptr) const;
+
   BaseTime GetTime() const { return time_; }
   void SetTime(const BaseTime& time) { time_ = time; }
   Int32 GetFps() const { return fps_; }

@@ -1,8 +1,33 @@
 #include "host/execution.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 
 #include "host/registry.h"
+
+namespace {
+
+// What the host is doing, for every thread of the process.
+std::array<std::atomic<bool>, 4> g_running{};
+
+std::atomic<bool>* RunningState(CHECKISRUNNING what) {
+  const auto index = static_cast<std::size_t>(what);
+  return index < g_running.size() ? &g_running[index] : nullptr;
+}
+
+}  // namespace
+
+Bool CheckIsRunning(CHECKISRUNNING what) {
+  const std::atomic<bool>* state = RunningState(what);
+  return state != nullptr && state->load();
+}
+
+void SetRunning(CHECKISRUNNING what, Bool running) {
+  if (std::atomic<bool>* state = RunningState(what)) {
+    state->store(running);
+  }
+}
 
 void PriorityList::Add(BaseObject* op, Int32 priority, EXECUTIONFLAGS flags) {
   if (op != nullptr) {

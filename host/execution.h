@@ -21,6 +21,18 @@ private:
   Float lod_;
 };
 
+// What the host is doing; generators may build differently for renders.
+enum class CHECKISRUNNING : Int32 {
+  ANIMATIONRUNNING = 0,
+  VIEWDRAWING = 1,
+  EDITORRENDERING = 2,
+  EXTERNALRENDERING = 3,
+};
+Bool CheckIsRunning(CHECKISRUNNING what);
+// Host side: marks an activity as running or not (the app sets EXTERNALRENDERING while it
+// evaluates for a file).
+void SetRunning(CHECKISRUNNING what, Bool running);
+
 // Standard priorities.
 inline constexpr Int32 EXECUTIONPRIORITY_INITIAL = 1000;
 inline constexpr Int32 EXECUTIONPRIORITY_ANIMATION = 2000;

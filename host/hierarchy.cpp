@@ -184,7 +184,8 @@ BaseDocument* GeListNode::GetDocument() const {
     top = top->up_;
   }
   if (top->isListHead_) {
-    return top->headDocument_;
+    // A tag belongs to whatever document its object is in.
+    return top->headOwner_ != nullptr ? top->headOwner_->GetDocument() : top->headDocument_;
   }
   return const_cast<BaseDocument*>(dynamic_cast<const BaseDocument*>(top));
 }

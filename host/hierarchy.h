@@ -143,9 +143,14 @@ protected:
   // Host-side part of Message, run before the plug-in sees it.
   virtual void HostMessage(Int32 type, void* data);
 
+  // The node that owns the hidden list head this node hangs under (an object, for its
+  // tags), or null.
+  GeListNode* ListOwner() const { return up_ != nullptr && up_->isListHead_ ? up_->headOwner_ : nullptr; }
+
   friend class BaseDocument;
-  bool isListHead_ = false;        // the hidden head of a document's object list
+  bool isListHead_ = false;        // the hidden head of a document's object list or an object's tag list
   BaseDocument* headDocument_ = nullptr;
+  GeListNode* headOwner_ = nullptr;  // the object whose tags hang under this head
 
 private:
   void Unlink();

@@ -2,9 +2,13 @@
 
 #include <cmath>
 
+#include <algorithm>
+
 #include "host/document.h"
 #include "host/faults.h"
+#include "host/polygon_object.h"
 #include "host/registry.h"
+#include "host/tags.h"
 
 // --- ObjectData defaults ----------------------------------------------------------------
 
@@ -48,8 +52,19 @@ DRAWRESULT ObjectData::Draw(BaseObject* /*op*/, DRAWPASS drawpass, BaseDraw* /*b
 
 namespace {
 
+// The hidden head of an object's tag list; the tags are its children. It knows its
+// object, so that a tag can name the object it is attached to.
+class TagListHead final : public GeListNode {
+public:
+  explicit TagListHead(BaseObject* owner) {
+    isListHead_ = true;
+    headOwner_ = owner;
+  }
+};
+
 bool IsBuiltInType(Int32 type) {
   switch (type) {
+    case Opolygon:
     case Onull:
     case Ocube:
     case Osphere:
@@ -79,11 +94,30 @@ Matrix RotationHPB(const Vector& hpb) {
   return heading * pitch * bank;
 }
 
+// Copies the points and polygons of a polygon object into its clone; false when memory
+// runs out.
+bool CopyGeometry(const BaseObject* source, BaseObject* dest) {
+  const auto* from = dynamic_cast<const PolygonObject*>(source);
+  auto* to = dynamic_cast<PolygonObject*>(dest);
+  if (from == nullptr || to == nullptr) {
+    return true;
+  }
+  if (!to->ResizeObject(from->GetPointCount(), from->GetPolygonCount())) {
+    return false;
+  }
+  std::copy(from->GetPointR(), from->GetPointR() + from->GetPointCount(), to->GetPointW());
+  std::copy(from->GetPolygonR(), from->GetPolygonR() + from->GetPolygonCount(), to->GetPolygonW());
+  return true;
+}
+
 }  // namespace
 
 BaseObject* BaseObject::Alloc(Int32 type) {
   if (HostFaultTriggered(HostFault::OBJECT_ALLOC)) {
     return nullptr;
+  }
+  if (type == Opolygon) {
+    return new PolygonObject();
   }
   if (IsBuiltInType(type)) {
     return new BaseObject(type);
@@ -120,6 +154,62 @@ void BaseObject::Free(BaseObject*& op) {
 
 BaseObject::~BaseObject() {
   Free(cache_);
+  delete tagHead_;  // frees the tags with it
+}
+
+// --- Tags -------------------------------------------------------------------------------
+
+BaseTag* BaseObject::GetFirstTag() const {
+  return tagHead_ != nullptr ? static_cast<BaseTag*>(tagHead_->GetDown()) : nullptr;
+}
+
+BaseTag* BaseObject::GetTag(Int32 type, Int32 nr) const {
+  if (nr < 0) {
+    return nullptr;
+  }
+  for (BaseTag* tag = GetFirstTag(); tag != nullptr; tag = tag->GetNext()) {
+    if (tag->GetType() == type && nr-- == 0) {
+      return tag;
+    }
+  }
+  return nullptr;
+}
+
+BaseTag* BaseObject::MakeTag(Int32 type, BaseTag* pred) {
+  BaseTag* tag = BaseTag::Alloc(type);
+  if (tag != nullptr) {
+    InsertTag(tag, pred);
+  }
+  return tag;
+}
+
+VariableTag* BaseObject::MakeVariableTag(Int32 type, Int32 count, BaseTag* pred) {
+  VariableTag* tag = VariableTag::Alloc(type, count);
+  if (tag != nullptr) {
+    InsertTag(tag, pred);
+  }
+  return tag;
+}
+
+void BaseObject::InsertTag(BaseTag* tag, BaseTag* pred) {
+  if (tag == nullptr) {
+    return;
+  }
+  if (tagHead_ == nullptr) {
+    tagHead_ = new TagListHead(this);
+  }
+  // A predecessor on another object (or the tag itself) cannot say where the tag goes
+  // here, so the tag goes first, as with no predecessor.
+  if (pred != nullptr && pred != tag && pred->GetObject() == this) {
+    tag->InsertAfter(pred);
+  } else {
+    tag->InsertUnder(tagHead_);
+  }
+}
+
+void BaseObject::KillTag(Int32 type, Int32 nr) {
+  BaseTag* tag = GetTag(type, nr);
+  BaseTag::Free(tag);
 }
 
 Bool BaseObject::IsDirty(DIRTYFLAGS flags) const {
@@ -194,6 +284,21 @@ BaseObject* BaseObject::GetClone(COPYFLAGS flags, AliasTrans* trn) const {
   clone->enabled_ = enabled_;
   clone->editorMode_ = editorMode_;
   clone->renderMode_ = renderMode_;
+  clone->colorProperties_ = colorProperties_;
+  if (!CopyGeometry(this, clone)) {
+    Free(clone);
+    return nullptr;
+  }
+  BaseTag* lastTag = nullptr;
+  for (const BaseTag* tag = GetFirstTag(); tag != nullptr; tag = tag->GetNext()) {
+    BaseTag* tagClone = tag->GetClone(flags);
+    if (tagClone == nullptr) {
+      Free(clone);
+      return nullptr;
+    }
+    clone->InsertTag(tagClone, lastTag);
+    lastTag = tagClone;
+  }
   if (NodeData* data = GetNodeData()) {
     if (!data->CopyTo(clone->GetNodeData(), this, clone, flags, trn)) {
       Free(clone);

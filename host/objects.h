@@ -31,6 +31,17 @@ enum class EXECUTIONFLAGS : Int32 { NONE = 0 };
 enum class DRAWRESULT : Int32 { FAILURE = 0, OK = 1, SKIP = 2 };
 enum class DRAWPASS : Int32 { OBJECT = 0, BOX = 1, HANDLES = 2, HIGHLIGHTS = 3 };
 
+class BaseTag;
+class VariableTag;
+
+// How an object's display colour is used: 0 off, 1 automatic, 2 always.
+struct ObjectColorProperties {
+  Vector color{1.0, 1.0, 1.0};
+  Int32 usecolor = 0;
+  Bool xray = false;
+  bool operator==(const ObjectColorProperties&) const = default;
+};
+
 struct HandleInfo {
   Vector position;
   Vector direction;
@@ -92,6 +103,29 @@ public:
   Int32 GetRenderMode() const { return renderMode_; }
   void SetRenderMode(Int32 mode) { renderMode_ = mode; }
 
+  // Display colour.
+  void GetColorProperties(ObjectColorProperties* properties) const {
+    if (properties != nullptr) *properties = colorProperties_;
+  }
+  void SetColorProperties(const ObjectColorProperties* properties) {
+    if (properties != nullptr) colorProperties_ = *properties;
+  }
+
+  // Tags, owned by the object, in order.
+  BaseTag* GetFirstTag() const;
+  // The nr-th tag of `type`, or null.
+  BaseTag* GetTag(Int32 type, Int32 nr = 0) const;
+  // Creates a tag of `type` (a fixed-size tag) and attaches it after `pred` (first when
+  // null); null when it cannot be made.
+  BaseTag* MakeTag(Int32 type, BaseTag* pred = nullptr);
+  // Creates a variable tag of `type` with `count` entries and attaches it; null when it
+  // cannot be made.
+  VariableTag* MakeVariableTag(Int32 type, Int32 count, BaseTag* pred = nullptr);
+  // Attaches a tag (unlinking it from where it was) after `pred`, or first.
+  void InsertTag(BaseTag* tag, BaseTag* pred = nullptr);
+  // Removes and frees the nr-th tag of `type`, if any.
+  void KillTag(Int32 type, Int32 nr = 0);
+
   // The plug-in instance of a plug-in object, or null.
   ObjectData* GetObjectData() const { return dynamic_cast<ObjectData*>(GetNodeData()); }
   // The registration of a plug-in object's type, or null for built-in types.
@@ -127,6 +161,8 @@ private:
   Int32 editorMode_ = MODE_UNDEF;
   Int32 renderMode_ = MODE_UNDEF;
   BaseObject* cache_ = nullptr;
+  ObjectColorProperties colorProperties_;
+  GeListNode* tagHead_ = nullptr;  // hidden head whose children are the tags
   Bool cacheBuilt_ = false;
   UInt32 cacheDataDirty_ = 0;
 };

@@ -5,6 +5,7 @@
 #include "host/registry.h"
 #include "main/module_state.h"
 #include "main/type_ids.h"
+#include "mesh/surfo_mesh.h"
 #include "plot/surfo_object.h"
 
 namespace vantelle {
@@ -26,6 +27,10 @@ struct TypeRegistration {
 const TypeRegistration kTypes[] = {
     {Osurfo, SurfoObject::Alloc, "osurfo", IDS_SURFO,
      OBJECT_GENERATOR | OBJECT_UNIQUEENUMERATION | OBJECT_CALL_ADDEXECUTION, 0},
+    {Osurfomesh, SurfoMesh::Alloc, "osurfomesh", IDS_SURFOMESH,
+     OBJECT_GENERATOR | OBJECT_UNIQUEENUMERATION | OBJECT_USECACHECOLOR | OBJECT_CALL_ADDEXECUTION |
+         PLUGINFLAG_HIDEPLUGINMENU,
+     1},
 };
 
 Bool RegisterType(const TypeRegistration& t) {

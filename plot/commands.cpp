@@ -2,7 +2,10 @@
 // presses a button or switches the plot on or off.
 #include <array>
 
+#include "host/dialogs.h"
 #include "host/document.h"
+#include "host/plugin_glue.h"
+#include "main/type_ids.h"
 #include "plot/surfo_object.h"
 
 namespace vantelle {
@@ -23,11 +26,45 @@ inline constexpr std::array<const char*, 11> kPresetFormulas = {
     "Sin(Sqrt((x * x) + (z * z)))",
 };
 
+// Component kinds of SURFO_ADDCOMPONENT, in the order of its popup.
+inline constexpr std::array<Int32, 4> kComponentTypes = {Osurfomesh, Osurfogrid, Osurfocage, Osurfolabel};
+
+inline constexpr const char* kAnotherComponentQuestion =
+    "A component of this type already exists. Do you want to add another one?";
+
+// Set on the plot when a component was added from it.
+inline constexpr Int32 kComponentAddedBit = 14;
+
 Bool IsColourParameter(Int32 id) {
   return id == SURFO_COLORMODE || id == SURFO_COLOR || id == SURFO_GRADIENT || id == SURFO_GRADIENTABS;
 }
 
 }  // namespace
+
+void SurfoObject::AddComponent(BaseObject* op) {
+  const Int32 kind = op->GetDataInstance()->GetInt32(SURFO_ADDCOMPONENT);
+  if (kind < 0 || kind >= static_cast<Int32>(kComponentTypes.size())) {
+    return;
+  }
+  const Int32 type = kComponentTypes[static_cast<std::size_t>(kind)];
+  if (FindComponent(op, type) != nullptr && !QuestionDialog(String(kAnotherComponentQuestion))) {
+    return;
+  }
+  BaseObject* component = BaseObject::Alloc(type);
+  if (component == nullptr) {
+    return;
+  }
+  component->InsertUnder(op);
+  component->Message(MSG_MENUPREPARE, op->GetDocument());
+  op->ChangeNBit(kComponentAddedBit, NBIT_CONTROL_SET);
+}
+
+void SurfoObject::OpenManual() {
+  // Written with a backslash on every system; the host's file names treat it as a
+  // separator wherever that is not the system's own.
+  const String path = GeGetPluginPath().GetString() + String("\\Vantelle.pdf");
+  GeExecuteFile(Filename(path));
+}
 
 void SurfoObject::Reset(BaseContainer& bc) {
   ApplyDefaults(params_, bc);
@@ -61,8 +98,12 @@ Bool SurfoObject::Message(GeListNode* node, Int32 type, void* data) {
       case MSG_DESCRIPTION_COMMAND: {
         const auto* command = static_cast<const DescriptionCommand*>(data);
         const Int32 id = command != nullptr ? command->id[0].id : 0;
-        if (id == SURFO_RESET) {
-          Reset(bc);
+        switch (id) {
+          case SURFO_RESET: Reset(bc); break;
+          case SURFO_ADDCOMPONENT: AddComponent(op); break;
+          case SURFO_MANUAL: OpenManual(); break;
+          case SURFO_INFO: MessageDialog(GeLoadString(IDS_SURFO_INFO)); break;
+          default: break;
         }
         break;
       }

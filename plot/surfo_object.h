@@ -72,6 +72,9 @@ private:
   // Runs the defaults on the instance and the container (reset).
   void Reset(BaseContainer& bc);
   void ApplyPreset(BaseContainer& bc);
+  // The component command: inserts a new component of the chosen kind as first child.
+  void AddComponent(BaseObject* op);
+  void OpenManual();
   void EmptySamples() { plot_.samples.clear(); }
 
   Int32 lastFrame_ = 0;

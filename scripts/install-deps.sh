@@ -3,14 +3,29 @@
 # that are missing, so running it again costs nothing.
 set -euo pipefail
 
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
 packages=(
-  cmake ninja-build g++ make pkg-config
+  cmake ninja-build g++ make pkg-config python3
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev libtiff-dev libcli11-dev
+  # glTF export: tinygltf as Debian's shared library (it brings stb and its JSON reader
+  # along). The tests import the exported files into Blender, whose glTF importer needs
+  # numpy, which the blender package does not pull in.
+  libtinygltf-dev blender python3-numpy
 )
+# A node from elsewhere (nodesource, nvm) clashes with Debian's nodejs/npm packages, so
+# Debian's are only the fallback.
+if ! command -v node >/dev/null 2>&1; then
+  packages+=(nodejs npm)
+elif ! command -v npm >/dev/null 2>&1; then
+  packages+=(npm)
+fi
+with_node_tools=1
 # Extra tools for one job only: `install-deps.sh fuzz`.
 if [ "${1:-}" = "fuzz" ]; then
   packages=(clang libclang-rt-14-dev)
+  with_node_tools=0
 fi
 
 missing=()
@@ -20,15 +35,19 @@ for p in "${packages[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing missing packages: ${missing[*]}"
+  sudo=""
+  if [ "$(id -u)" -ne 0 ]; then
+    sudo="sudo"
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-echo "Installing missing packages: ${missing[*]}"
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then
-  sudo="sudo"
+# The Khronos glTF validator, at the version package-lock.json pins.
+if [ "$with_node_tools" = 1 ] && [ ! -d "$root/tools/gltf/node_modules/gltf-validator" ]; then
+  echo "Installing the glTF validator into tools/gltf/"
+  npm ci --prefix "$root/tools/gltf" --no-audit --no-fund
 fi
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -152,11 +152,16 @@ TEST(AppPlot, BadInputExitsTwoNamingTheProblemAndPrintsNothing) {
       {{"plot", "--set", "SURFO_RESOLUTION=abc"}, "SURFO_RESOLUTION: \"abc\" is not an integer"},
       {{"plot", "--set", "NOPE=1"}, "unknown parameter NOPE for Osurfo"},
       {{"plot", "--set", "SURFO_RESOLUTON=3"}, "did you mean SURFO_RESOLUTION?"},
-      {{"plot", "--set", "SURFO_RESOLUTION"}, "SURFO_RESOLUTION: expected NAME=VALUE"},
+      {{"plot", "--set", "SURFO_RESOLUTION"}, "SURFO_RESOLUTION: expected [OBJECT.]NAME=VALUE"},
       {{"plot", "--set", "SURFO_HEIGHTMODE=sideways"}, "SURFO_HEIGHTMODE"},
       {{"plot", "--set", "SURFO_RESET=true"}, "SURFO_RESET"},
       {{"plot", "--set", "SURFO_RESOLUTION=10", "--set", "SURFO_SIZE=-1"}, "SURFO_SIZE"},
       {{"plot", "Sin("}, "has no value at any sample"},
+      {{"plot", "--add", "teapot"}, "--add teapot: not a component"},
+      {{"plot", "--set", "mesh.SURFOMESH_MODE=1"}, "the plot has no mesh (add one with --add mesh)"},
+      {{"plot", "--set", "vase.X=1"}, "unknown object vase"},
+      {{"plot", "--add", "mesh", "--set", "mesh.SURFOMESH_MODE=9"}, "SURFOMESH_MODE"},
+      {{"plot", "--yes", "--no"}, "--no"},
       {{"plot", "1/0"}, "has no value at any sample"},
       {{"plot", "--fps", "0"}, "--fps"},
       {{"plot", "--frame", "soon"}, "--frame"},
@@ -198,6 +203,34 @@ TEST(AppPlot, MissingOrBrokenModulesExitOne) {
   EXPECT_EQ(r.exitCode, 1) << r.err;
   EXPECT_NE(r.err.find("Broken.xso64"), std::string::npos) << r.err;
   EXPECT_EQ(r.out, "");
+  std::filesystem::remove_all(folder);
+}
+
+TEST(AppPlot, WritesTheMeshAsGlbAndAsksBeforeASecondOfAKind) {
+  const auto folder = std::filesystem::temp_directory_path() / "vantelle_app_glb";
+  std::filesystem::create_directories(folder);
+  const std::string out = (folder / "plot.glb").string();
+  RunResult r = RunApp({"plot", "--add", "mesh", "--set", "mesh.SURFOMESH_VERTEXCOLORS=true", "-o", out});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("wrote " + out + "\n"), std::string::npos) << r.out;
+  ASSERT_TRUE(std::filesystem::exists(out));
+  EXPECT_GT(std::filesystem::file_size(out), 2601u * 12u) << "positions of every sample at least";
+
+  // In a script the question about a second mesh is answered No unless --yes says so.
+  r = RunApp({"plot", "--add", "mesh", "--add", "mesh", "--json", "-o", out});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.err.find("A component of this type already exists"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Answered no"), std::string::npos) << r.err;
+  EXPECT_EQ(nlohmann::json::parse(r.out)["output"], out);
+  r = RunApp({"plot", "--add", "mesh", "--add", "mesh", "--yes"});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.err.find("already exists"), std::string::npos) << r.err;
+
+  // An unwritable target is an error that leaves nothing behind.
+  r = RunApp({"plot", "--add", "mesh", "-o", (folder / "missing" / "plot.glb").string()});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("missing/plot.glb"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(folder / "missing"));
   std::filesystem::remove_all(folder);
 }
 

@@ -1,3 +1,6 @@
+#include "host/dialogs.h"
+#include "host/plugin_glue.h"
+#include "mesh/surfo_mesh.h"
 #include "tests/plot/plot_fixture.h"
 
 namespace vantelle {
@@ -63,6 +66,118 @@ TEST_F(Commands, TheHostCanAskForTheComputedState) {
   EXPECT_FALSE(state.GetBool(STATE_USES_TIME, true));
   EXPECT_TRUE(state.GetBool(STATE_COMPLETE));
   op->Message(MSG_HOST_QUERY_STATE, nullptr);  // no container: nothing to fill, no crash
+}
+
+}  // namespace
+}  // namespace vantelle
+
+namespace vantelle {
+namespace {
+
+// A plot whose component button can add meshes, with the host's dialogs scripted.
+class AddingComponents : public PlotFixture {
+protected:
+  static void SetUpTestSuite() {
+    PlotFixture::SetUpTestSuite();
+    RegisterMesh();
+  }
+  void SetUp() override {
+    PlotFixture::SetUp();
+    SetQuestionHandler([this](const String& text) {
+      questions.push_back(text.GetStd());
+      return answer;
+    });
+  }
+  void TearDown() override {
+    SetQuestionHandler(nullptr);
+    PlotFixture::TearDown();
+  }
+  void Add(Int32 kind, BaseObject* target = nullptr) {
+    target = target != nullptr ? target : op;
+    target->GetDataInstance()->SetInt32(SURFO_ADDCOMPONENT, kind);
+    target->PressButton(DescID(SURFO_ADDCOMPONENT));
+  }
+
+  std::vector<std::string> questions;
+  Bool answer = false;
+};
+
+TEST_F(AddingComponents, TheFirstComponentOfAKindIsAddedAtOnceAsFirstChild) {
+  BaseObject* existing = BaseObject::Alloc(Onull);
+  existing->InsertUnder(op);
+  Add(0);
+  ASSERT_NE(op->GetDown(), nullptr);
+  EXPECT_EQ(op->GetDown()->GetType(), Osurfomesh);
+  EXPECT_EQ(op->GetDown()->GetNext(), existing);
+  EXPECT_TRUE(questions.empty());
+  EXPECT_TRUE(op->GetNBit(14));
+}
+
+TEST_F(AddingComponents, ASecondOfTheSameKindAsksFirstAndNoAddsNothing) {
+  Add(0);
+  BaseObject* first = op->GetDown();
+  answer = false;
+  Add(0);
+  ASSERT_EQ(questions.size(), 1u);
+  EXPECT_EQ(questions[0], "A component of this type already exists. Do you want to add another one?");
+  EXPECT_EQ(op->GetDown(), first);
+  EXPECT_EQ(first->GetNext(), nullptr);
+
+  answer = true;
+  Add(0);
+  EXPECT_EQ(op->GetDown()->GetNext(), first) << "the new one goes in front";
+}
+
+TEST_F(AddingComponents, OnlyComponentsBelowThisPlotCount) {
+  // A mesh nested under a null below the plot counts...
+  BaseObject* group = BaseObject::Alloc(Onull);
+  group->InsertUnder(op);
+  BaseObject::Alloc(Osurfomesh)->InsertUnder(group);
+  Add(0);
+  EXPECT_EQ(questions.size(), 1u);
+
+  // ...a mesh under the next plot does not.
+  BaseObject* other = BaseObject::Alloc(Osurfo);
+  doc->InsertObject(other, nullptr, op);
+  BaseObject::Alloc(Osurfomesh)->InsertUnder(other);
+  BaseObject* lonely = BaseObject::Alloc(Osurfo);
+  doc->InsertObject(lonely, nullptr, nullptr);
+  Add(0, lonely);
+  EXPECT_EQ(questions.size(), 1u);
+  EXPECT_EQ(lonely->GetDown()->GetType(), Osurfomesh);
+}
+
+TEST_F(AddingComponents, KindsOutsideTheListOrUnavailableTypesAddNothing) {
+  for (Int32 kind : {-1, 4, 99}) {
+    Add(kind);
+  }
+  Add(3);  // labels are not registered in this test: nothing can be allocated
+  EXPECT_EQ(op->GetDown(), nullptr);
+  EXPECT_FALSE(op->GetNBit(14));
+}
+
+TEST_F(AddingComponents, ManualAndInfoGoThroughTheHost) {
+  std::vector<std::string> opened, shown;
+  SetExecuteFileHandler([&opened](const Filename& f) {
+    opened.push_back(f.GetString().GetStd());
+    return true;
+  });
+  SetMessageHandler([&shown](const String& text) { shown.push_back(text.GetStd()); });
+  ModuleInfo info;
+  info.folder = Filename("/opt/plugins/Vantelle");
+  plugin_glue::g_moduleInfo = &info;
+  plugin_glue::g_resource.Init(Filename(VANTELLE_SOURCE_DIR "/res"));
+
+  op->PressButton(DescID(SURFO_MANUAL));
+  op->PressButton(DescID(SURFO_INFO));
+  plugin_glue::g_moduleInfo = nullptr;
+  plugin_glue::g_resource.Free();
+  SetExecuteFileHandler(nullptr);
+  SetMessageHandler(nullptr);
+
+  EXPECT_EQ(opened, std::vector<std::string>{"/opt/plugins/Vantelle/Vantelle.pdf"});
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_NE(shown[0].find("y = f(x, z)"), std::string::npos);
 }
 
 }  // namespace

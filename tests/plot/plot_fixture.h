@@ -8,6 +8,7 @@
 #include "host/formula.h"
 #include "host/registry.h"
 #include "main/type_ids.h"
+#include "mesh/surfo_mesh.h"
 #include "plot/surfo_object.h"
 
 namespace vantelle {
@@ -17,6 +18,10 @@ protected:
   static void SetUpTestSuite() {
     AddModuleResourceFolder(Filename(VANTELLE_SOURCE_DIR "/res"));
     RegisterObjectPlugin(Osurfo, String("Plot"), 0x8104, SurfoObject::Alloc, String("osurfo"), nullptr, 0);
+  }
+  // For suites whose plots get a mesh component.
+  static void RegisterMesh() {
+    RegisterObjectPlugin(Osurfomesh, String("Mesh"), 0x10008504, SurfoMesh::Alloc, String("osurfomesh"), nullptr, 0);
   }
   static void TearDownTestSuite() {
     FreeObjectPlugins();

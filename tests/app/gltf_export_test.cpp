@@ -1,0 +1,489 @@
+// Exports hand-built documents and reads the files back with tinygltf, checking what any
+// glTF reader sees: geometry in glTF's space still facing the way it did in the host,
+// shared vertices, materials, the node tree, and files that appear whole or not at all.
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+#include <tiny_gltf.h>
+
+#include <array>
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <limits>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/app_error.h"
+#include "app/gltf_export.h"
+#include "host/execution.h"
+#include "host/polygon_object.h"
+#include "host/primitives.h"
+#include "host/registry.h"
+#include "host/tags.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using vantelle::app::WriteGlb;
+
+// Host to glTF space, worked out apart from the exporter.
+Vector Gltf(const Vector& p) { return Vector(p.x, p.y, -p.z) * 0.01; }
+Vector GltfDirection(const Vector& d) { return Vector(d.x, d.y, -d.z).GetNormalized(); }
+void ExpectNear(const Vector& actual, const Vector& expected, double tolerance = 1e-6) {
+  EXPECT_LT((actual - expected).GetLength(), tolerance)
+      << "(" << actual.x << ", " << actual.y << ", " << actual.z << ") vs (" << expected.x << ", " << expected.y << ", "
+      << expected.z << ")";
+}
+
+template <class T>
+std::vector<T> Read(const tinygltf::Model& model, int index) {
+  const tinygltf::Accessor& accessor = model.accessors.at(index);
+  const tinygltf::BufferView& view = model.bufferViews.at(accessor.bufferView);
+  std::vector<T> values(accessor.count * tinygltf::GetNumComponentsInType(accessor.type));
+  std::memcpy(values.data(), model.buffers.at(0).data.data() + view.byteOffset + accessor.byteOffset,
+              values.size() * sizeof(T));
+  return values;
+}
+
+struct Mesh {
+  std::vector<Vector> positions, normals;
+  std::vector<float> uvs, colours;
+  std::vector<UInt32> indices;
+  int material = -1;
+  std::size_t Triangles() const { return indices.size() / 3; }
+  const Vector& Corner(std::size_t t, int k) const { return positions.at(indices.at(3 * t + k)); }
+  // glTF's front side: right-handed, counter-clockwise.
+  Vector Normal(std::size_t t) const { return Cross(Corner(t, 1) - Corner(t, 0), Corner(t, 2) - Corner(t, 0)); }
+};
+
+Mesh ReadMesh(const tinygltf::Model& model, int index) {
+  const tinygltf::Primitive& primitive = model.meshes.at(index).primitives.at(0);
+  EXPECT_EQ(primitive.mode, TINYGLTF_MODE_TRIANGLES);
+  EXPECT_EQ(model.accessors.at(primitive.indices).componentType, TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT);
+  const auto vectors = [&](const char* name) {
+    const std::vector<float> xyz = Read<float>(model, primitive.attributes.at(name));
+    std::vector<Vector> out;
+    for (std::size_t i = 0; i < xyz.size(); i += 3) {
+      out.emplace_back(xyz[i], xyz[i + 1], xyz[i + 2]);
+    }
+    return out;
+  };
+  Mesh mesh{vectors("POSITION"), vectors("NORMAL"), {}, {}, Read<UInt32>(model, primitive.indices), primitive.material};
+  if (primitive.attributes.count("TEXCOORD_0") != 0) {
+    mesh.uvs = Read<float>(model, primitive.attributes.at("TEXCOORD_0"));
+  }
+  if (primitive.attributes.count("COLOR_0") != 0) {
+    mesh.colours = Read<float>(model, primitive.attributes.at("COLOR_0"));
+  }
+  return mesh;
+}
+
+// The host point a vertex was made from, or -1.
+int PointOf(const Vector& vertex, const PolygonObject& op) {
+  for (Int32 i = 0; i < op.GetPointCount(); ++i) {
+    if ((Gltf(op.GetPointR()[i]) - vertex).GetLength() < 1e-6) {
+      return i;
+    }
+  }
+  return -1;
+}
+
+// (n + 1)² points 10 cm apart over x and z, n² quads facing +Y, heights from `height`.
+PolygonObject* Grid(int n, double (*height)(int, int) = [](int, int) { return 0.0; }) {
+  PolygonObject* op = PolygonObject::Alloc((n + 1) * (n + 1), n * n);
+  for (int i = 0; i <= n; ++i) {
+    for (int j = 0; j <= n; ++j) {
+      op->GetPointW()[i * (n + 1) + j] = Vector(10.0 * i, height(i, j), 10.0 * j);
+    }
+  }
+  for (int i = 0; i < n * n; ++i) {
+    const Int32 a = i / n * (n + 1) + i % n;
+    op->GetPolygonW()[i] = CPolygon(a, a + 1, a + n + 2, a + n + 1);
+  }
+  return op;
+}
+
+// Texture coordinates from each point's place on the grid, so neighbours agree.
+UVWTag* AddGridUvs(PolygonObject* op, int n) {
+  auto* tag = static_cast<UVWTag*>(op->MakeVariableTag(Tuvw, op->GetPolygonCount()));
+  const auto uv = [n](Int32 point) { return Vector(point / (n + 1) / double(n), point % (n + 1) / double(n), 0.0); };
+  for (Int32 p = 0; p < op->GetPolygonCount(); ++p) {
+    const CPolygon& q = op->GetPolygonR()[p];
+    tag->Set(p, UVWStruct{uv(q.a), uv(q.b), uv(q.c), uv(q.d)});
+  }
+  return tag;
+}
+
+ColorA32* AddColours(PolygonObject* op) {
+  auto* tag = static_cast<VertexColorTag*>(op->MakeVariableTag(Tvertexcolor, op->GetPointCount()));
+  for (Int32 i = 0; i < op->GetPointCount(); ++i) {
+    tag->GetDataAddressW()[i] = ColorA32{0.01f * (i % 100), 0.5f, 0.25f, 1.0f - 0.001f * (i % 1000)};
+  }
+  return tag->GetDataAddressW();
+}
+
+template <class T>
+T* Named(T* op, const std::string& name, Vector colour = Vector(), Int32 usecolor = 0) {
+  op->SetName(String(name));
+  const ObjectColorProperties properties{colour, usecolor, false};
+  op->SetColorProperties(&properties);
+  return op;
+}
+
+// A generator whose cache depends on its name, so one document can hold every case.
+class TestGenerator final : public ObjectData {
+public:
+  static NodeData* Alloc() { return new TestGenerator; }
+  BaseObject* GetVirtualObjects(BaseObject* op, const HierarchyHelp*) override {
+    const std::string name = op->GetName().GetStd();
+    BaseObject* cache = BaseObject::Alloc(Onull);
+    if (name == "lone mesh") {
+      BaseObject::Free(cache);
+      return Grid(2);
+    }
+    if (name == "moved mesh") {
+      BaseObject::Free(cache);
+      cache = Named(Grid(1), "moved");
+      cache->SetRelPos(Vector(0, 100, 0));
+    }
+    for (int i = 0; name == "spheres" && i < 3; ++i) {
+      BaseObject* sphere = GeneratePrimitive(nullptr, Osphere, BaseContainer(), 1.0, false, nullptr);
+      Named(sphere, "sphere " + std::to_string(i), Vector(0.1, 0.2 * i, 0.8), 2)->MakeTag(Tphong);
+      sphere->SetRelPos(Vector(250.0 * i, 0, -400));
+      sphere->InsertUnderLast(cache);
+    }
+    return cache;
+  }
+};
+constexpr Int32 kTestGenerator = 1990001;
+
+class GltfExportTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    static const bool registered = RegisterObjectPlugin(kTestGenerator, String("Test Generator"), OBJECT_GENERATOR,
+                                                        &TestGenerator::Alloc, String(), nullptr, 0);
+    ASSERT_TRUE(registered);
+    fs::create_directories(folder_);
+  }
+  void TearDown() override {
+    BaseDocument::Free(doc_);
+    fs::remove_all(folder_);
+  }
+
+  // Appends `op` last below `parent`, or last at the top.
+  template <class T>
+  T* Add(T* op, BaseObject* parent = nullptr) {
+    BaseObject* pred = parent != nullptr ? parent->GetDownLast() : doc_->GetFirstObject();
+    while (parent == nullptr && pred != nullptr && pred->GetNext() != nullptr) {
+      pred = pred->GetNext();
+    }
+    doc_->InsertObject(op, parent, pred);
+    return op;
+  }
+  tinygltf::Model Export(const fs::path& file) {
+    ExecutePasses(doc_);
+    WriteGlb(doc_, Filename(file));
+    tinygltf::Model model;
+    std::string error, warning;
+    EXPECT_TRUE(tinygltf::TinyGLTF().LoadBinaryFromFile(&model, &error, &warning, file.string())) << error;
+    return model;
+  }
+  tinygltf::Model Export() { return Export(folder_ / "scene.glb"); }
+  const tinygltf::Node& Node(const tinygltf::Model& model, const std::string& name) {
+    for (const tinygltf::Node& node : model.nodes) {
+      if (node.name == name) {
+        return node;
+      }
+    }
+    throw std::runtime_error("no node " + name);
+  }
+  std::vector<std::string> Names(const tinygltf::Model& model, const std::vector<int>& nodes) {
+    std::vector<std::string> names;
+    for (int node : nodes) {
+      names.push_back(model.nodes.at(node).name);
+    }
+    return names;
+  }
+
+  BaseDocument* doc_ = BaseDocument::Alloc();
+  const fs::path folder_ = fs::temp_directory_path() / ("vantelle_export_" + std::to_string(getpid()));
+};
+
+TEST_F(GltfExportTest, GeometryIsMirroredIntoMetresAndStillFacesOutward) {
+  // A tetrahedron whose faces all face outward by the host's rule.
+  PolygonObject* op = Add(PolygonObject::Alloc(4, 4));
+  const Vector corners[4] = {Vector(0, 0, 0), Vector(100, 0, 0), Vector(0, 100, 0), Vector(0, 0, 100)};
+  std::copy(corners, corners + 4, op->GetPointW());
+  const CPolygon faces[4] = {CPolygon(0, 2, 1), CPolygon(0, 3, 2), CPolygon(0, 1, 3), CPolygon(1, 2, 3)};
+  std::copy(faces, faces + 4, op->GetPolygonW());
+  const Vector centre(25, 25, 25);
+  for (const CPolygon& f : faces) {
+    ASSERT_GT(Dot(CalcFaceNormal(corners, f), corners[f.a] - centre), 0.0);
+  }
+  const tinygltf::Model model = Export();
+  const Mesh mesh = ReadMesh(model, 0);
+  ASSERT_EQ(mesh.Triangles(), 4u);
+  for (std::size_t t = 0; t < 4; ++t) {
+    const CPolygon& f = faces[t];
+    for (int k = 0; k < 3; ++k) {
+      EXPECT_GE(PointOf(mesh.Corner(t, k), *op), 0);
+      // Flat shading: every corner carries its face's normal.
+      ExpectNear(mesh.normals[mesh.indices[3 * t + k]], mesh.Normal(t).GetNormalized());
+    }
+    ExpectNear(mesh.Normal(t).GetNormalized(), GltfDirection(CalcFaceNormal(corners, f)));
+    EXPECT_GT(Dot(mesh.Normal(t), mesh.Corner(t, 0) - Gltf(centre)), 0.0) << "triangle " << t << " faces inward";
+  }
+  const tinygltf::Accessor& position = model.accessors[model.meshes[0].primitives[0].attributes.at("POSITION")];
+  EXPECT_EQ(position.minValues, (std::vector<double>{0.0, 0.0, -1.0}));
+  EXPECT_EQ(position.maxValues, (std::vector<double>{1.0, 1.0, 0.0}));
+}
+
+TEST_F(GltfExportTest, VerticesAreSharedWhereNormalTextureAndColourAgree) {
+  // No two quads of this grid share a normal.
+  const auto bumpy = [](int i, int j) { return 3.0 * std::array{0, 9, 2, 5, 1, 14, 8, 3, 6}[3 * i + j]; };
+  Add(Grid(2, bumpy))->MakeTag(Tphong);
+  Add(Grid(2, bumpy));
+  PolygonObject* seams = Add(Grid(2, bumpy));
+  seams->MakeTag(Tphong);
+  auto* uvs = static_cast<UVWTag*>(seams->MakeVariableTag(Tuvw, 4));
+  for (Int32 p = 0; p < 4; ++p) {
+    uvs->Set(p, UVWStruct{Vector(p, 0, 0), Vector(p, 1, 0), Vector(p + 1, 1, 0), Vector(p + 1, 0, 0)});
+  }
+  Add(Grid(2));  // flat, but its faces share one normal
+  PolygonObject* plot = Add(Grid(50, [](int i, int j) { return 20.0 * std::sin(0.2 * i) * std::cos(0.3 * j); }));
+  plot->MakeTag(Tphong);
+  AddGridUvs(plot, 50);
+  AddColours(plot);
+  // A large floor triangle (+Y) and a tiny wall (+X) meet at point 0: weighted by area the
+  // floor wins, where a plain average would lean 45°.
+  PolygonObject* corner = Add(PolygonObject::Alloc(5, 2));
+  const Vector points[5] = {Vector(0, 0, 0), Vector(0, 0, 100), Vector(100, 0, 0), Vector(0, 1, 0), Vector(0, 0, 1)};
+  std::copy(points, points + 5, corner->GetPointW());
+  corner->GetPolygonW()[0] = CPolygon(0, 1, 2);
+  corner->GetPolygonW()[1] = CPolygon(0, 3, 4);
+  corner->MakeTag(Tphong);
+
+  const tinygltf::Model model = Export();
+  ASSERT_EQ(model.meshes.size(), 6u);
+  EXPECT_EQ(ReadMesh(model, 0).positions.size(), 9u);
+  EXPECT_EQ(ReadMesh(model, 1).positions.size(), 16u);
+  EXPECT_EQ(ReadMesh(model, 2).positions.size(), 16u);
+  EXPECT_EQ(ReadMesh(model, 3).positions.size(), 9u);
+  const Mesh surface = ReadMesh(model, 4);
+  EXPECT_EQ(surface.positions.size(), 2601u);
+  EXPECT_EQ(surface.Triangles(), 5000u);
+  const Mesh weighted = ReadMesh(model, 5);
+  for (std::size_t v = 0; v < weighted.positions.size(); ++v) {
+    EXPECT_NEAR(weighted.normals[v].GetLength(), 1.0, 1e-6);
+    if (PointOf(weighted.positions[v], *corner) == 0) {
+      ExpectNear(weighted.normals[v], GltfDirection(Vector(1, 10000, 0)));
+    }
+  }
+}
+
+TEST_F(GltfExportTest, TextureCoordinatesColoursAndMaterials) {
+  PolygonObject* coloured = Add(Named(Grid(1, [](int i, int j) { return 5.0 * i * j; }), "coloured", Vector(1, 0, 0), 2));
+  coloured->MakeTag(Tphong);
+  const UVWStruct uv{Vector(0.1, 0.2, 0), Vector(0.3, 0.4, 0), Vector(0.5, 0.6, 0), Vector(0.7, 0.8, 0)};
+  static_cast<UVWTag*>(coloured->MakeVariableTag(Tuvw, 1))->Set(0, uv);
+  const ColorA32* colours = AddColours(coloured);
+  Add(Named(Grid(1), "red always", Vector(1, 0, 0), 2));
+  Add(Named(Grid(1), "red automatic", Vector(1, 0, 0), 1));
+  Add(Named(Grid(1), "colour off", Vector(0, 1, 0), 0));
+  Add(Named(Grid(1), "inherits blue"), Add(Named(BaseObject::Alloc(Onull), "blue", Vector(0, 0, 1), 2)));
+
+  const tinygltf::Model model = Export();
+  const Mesh mesh = ReadMesh(model, 0);
+  ASSERT_EQ(mesh.uvs.size(), 8u);
+  ASSERT_EQ(mesh.colours.size(), 16u);
+  for (std::size_t v = 0; v < 4; ++v) {
+    const int point = PointOf(mesh.positions[v], *coloured);
+    const Vector& expected = point == 0 ? uv.a : point == 1 ? uv.b : point == 3 ? uv.c : uv.d;
+    EXPECT_EQ(mesh.uvs[2 * v], float(expected.x));
+    EXPECT_EQ(mesh.uvs[2 * v + 1], float(expected.y));
+    EXPECT_EQ(std::vector<float>(&mesh.colours[4 * v], &mesh.colours[4 * v + 4]),
+              (std::vector<float>{colours[point].r, colours[point].g, colours[point].b, colours[point].a}));
+  }
+  const auto colourOf = [&](const std::string& name) {
+    const tinygltf::Material& m = model.materials.at(ReadMesh(model, Node(model, name).mesh).material);
+    EXPECT_EQ(m.pbrMetallicRoughness.metallicFactor, 0.0);
+    EXPECT_NEAR(m.pbrMetallicRoughness.roughnessFactor, 0.8, 1e-9);
+    return m.pbrMetallicRoughness.baseColorFactor;
+  };
+  // Vertex colours are multiplied by the base colour, which must not tint them.
+  EXPECT_EQ(colourOf("coloured"), (std::vector<double>{1, 1, 1, 1}));
+  EXPECT_EQ(colourOf("red always"), (std::vector<double>{1, 0, 0, 1}));
+  EXPECT_EQ(colourOf("red automatic"), (std::vector<double>{1, 0, 0, 1}));
+  EXPECT_EQ(colourOf("colour off"), (std::vector<double>{0.8, 0.8, 0.8, 1}));
+  EXPECT_EQ(colourOf("inherits blue"), (std::vector<double>{0, 0, 1, 1}));
+  EXPECT_EQ(model.materials.size(), 4u);
+}
+
+TEST_F(GltfExportTest, TrianglesQuadsAndUnusablePolygons) {
+  PolygonObject* op = Add(Named(Grid(1), "mixed"));
+  op->ResizeObject(4, 5);
+  const CPolygon polygons[5] = {CPolygon(0, 1, 2), CPolygon(0, 1, 2, 3), CPolygon(0, 1, 4), CPolygon(0, 1, 2, 9),
+                                CPolygon(-1, 1, 2)};
+  std::copy(polygons, polygons + 5, op->GetPolygonW());
+  PolygonObject* endless = Add(Named(Grid(1), "endless"));
+  endless->GetPointW()[1] = Vector(std::numeric_limits<double>::infinity(), 0, 0);
+  endless->GetPointW()[2] = Vector(1e300, 0, 0);
+  Add(Named(PolygonObject::Alloc(0, 0), "empty"));
+
+  const tinygltf::Model model = Export();
+  ASSERT_EQ(model.meshes.size(), 1u);
+  const Mesh mesh = ReadMesh(model, Node(model, "mixed").mesh);
+  // The triangle once, the quad split along a-c into (a, b, c) and (a, c, d).
+  std::multiset<std::set<int>> triangles;
+  for (std::size_t t = 0; t < mesh.Triangles(); ++t) {
+    triangles.insert({PointOf(mesh.Corner(t, 0), *op), PointOf(mesh.Corner(t, 1), *op), PointOf(mesh.Corner(t, 2), *op)});
+  }
+  EXPECT_EQ(triangles, (std::multiset<std::set<int>>{{0, 1, 2}, {0, 1, 2}, {0, 2, 3}}));
+  // Nothing to show: a node without a mesh, never an empty mesh.
+  EXPECT_EQ(Node(model, "endless").mesh, -1);
+  EXPECT_EQ(Node(model, "empty").mesh, -1);
+}
+
+// v turned by the unit quaternion (x, y, z, w).
+Vector Rotate(const std::vector<double>& q, const Vector& v) {
+  const Vector u(q[0], q[1], q[2]);
+  return u * (2.0 * Dot(u, v)) + v * (q[3] * q[3] - Dot(u, u)) + Cross(u, v) * (2.0 * q[3]);
+}
+
+TEST_F(GltfExportTest, NodesFollowTheTreeWithTheirTransforms) {
+  BaseObject* parent = Add(Named(BaseObject::Alloc(Onull), "Parent"));
+  parent->SetRelPos(Vector(100, 200, 300));
+  Add(Named(Grid(1), "A"), parent);
+  Add(Named(BaseObject::Alloc(Onull), "C"), Add(Named(BaseObject::Alloc(Onull), "B"), parent));
+  Add(BaseObject::Alloc(Onull));  // unnamed: named after its type, as tinygltf drops empty nodes
+  const Vector turns[] = {Vector(0.3, -0.5, 0.7), Vector(PI, 0, 0), Vector(0, PI / 2, 0), Vector(2.5, 3.0, -2.9)};
+  for (const Vector& turn : turns) {
+    BaseObject* op = Add(Named(BaseObject::Alloc(Onull), "turned " + std::to_string(turn.x)));
+    op->SetRelPos(Vector(10, -20, 30));
+    op->SetRelRot(turn);
+    op->SetRelScale(Vector(2, 0.5, -3));
+  }
+
+  const tinygltf::Model model = Export();
+  EXPECT_EQ(Names(model, model.scenes.at(model.defaultScene).nodes).at(1), "Null");
+  EXPECT_EQ(Names(model, Node(model, "Parent").children), (std::vector<std::string>{"A", "B"}));
+  EXPECT_EQ(Names(model, Node(model, "B").children), (std::vector<std::string>{"C"}));
+  EXPECT_EQ(Node(model, "Parent").translation, (std::vector<double>{1.0, 2.0, -3.0}));
+  EXPECT_GE(Node(model, "A").mesh, 0);
+  for (const BaseObject* op = doc_->GetFirstObject()->GetNext()->GetNext(); op != nullptr; op = op->GetNext()) {
+    const tinygltf::Node& node = Node(model, op->GetName().GetStd());
+    ASSERT_EQ(node.rotation.size() + node.scale.size() + node.translation.size(), 10u);
+    for (const Vector& v : {Vector(1, 0, 0), Vector(0, 1, 0), Vector(0, 0, 1), Vector(3, -4, 5)}) {
+      // glTF scales, then rotates, then moves.
+      const Vector scaled(Gltf(v).x * node.scale[0], Gltf(v).y * node.scale[1], Gltf(v).z * node.scale[2]);
+      const Vector moved = Vector(node.translation[0], node.translation[1], node.translation[2]);
+      ExpectNear(Rotate(node.rotation, scaled) + moved, Gltf(op->GetMl() * v), 1e-9);
+    }
+  }
+}
+
+TEST_F(GltfExportTest, GeneratorCachesGoBelowTheirNodes) {
+  for (const char* name : {"lone mesh", "empty", "spheres", "moved mesh"}) {
+    Add(Named(BaseObject::Alloc(kTestGenerator), name));
+  }
+  const tinygltf::Model model = Export();
+  // A lone mesh at the origin is the generator's own; an empty null adds nothing.
+  EXPECT_GE(Node(model, "lone mesh").mesh, 0);
+  EXPECT_TRUE(Node(model, "lone mesh").children.empty());
+  EXPECT_EQ(Node(model, "empty").mesh, -1);
+  EXPECT_TRUE(Node(model, "empty").children.empty());
+  EXPECT_EQ(Names(model, Node(model, "spheres").children),
+            (std::vector<std::string>{"sphere 0", "sphere 1", "sphere 2"}));
+  EXPECT_EQ(Node(model, "sphere 1").translation, (std::vector<double>{2.5, 0.0, 4.0}));
+  EXPECT_GE(Node(model, "sphere 1").mesh, 0);
+  // A mesh away from the origin keeps its offset on a node of its own.
+  EXPECT_EQ(Names(model, Node(model, "moved mesh").children), (std::vector<std::string>{"moved"}));
+  EXPECT_EQ(Node(model, "moved").translation, (std::vector<double>{0.0, 1.0, 0.0}));
+  EXPECT_EQ(model.nodes.size(), 8u);
+}
+
+std::string ReadAll(const fs::path& file) {
+  std::stringstream text;
+  text << std::ifstream(file, std::ios::binary).rdbuf();
+  return text.str();
+}
+
+std::string FailureOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const vantelle::app::AppError& e) {
+    EXPECT_EQ(e.GetExitCode(), vantelle::app::kExitFailure);
+    return e.what();
+  }
+  return "no failure";
+}
+
+TEST_F(GltfExportTest, FailuresNameTheFileAndLeaveEverythingAsItWas) {
+  Add(Grid(40));
+  const fs::path missing = folder_ / "no" / "x.glb";
+  EXPECT_EQ(FailureOf([&] { WriteGlb(doc_, Filename(missing)); }),
+            "cannot write " + missing.string() + ": No such file or directory");
+
+  const fs::path folderInTheWay = folder_ / "taken.glb";
+  fs::create_directory(folderInTheWay);
+  EXPECT_EQ(FailureOf([&] { WriteGlb(doc_, Filename(folderInTheWay)); }),
+            "cannot write " + folderInTheWay.string() + ": Is a directory");
+
+  // A write cut short, as by a full disk, keeps the existing file.
+  const fs::path existing = folder_ / "plot.glb";
+  std::ofstream(existing) << "old";
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit small = saved;
+  small.rlim_cur = 4096;
+  const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &small);
+  const std::string cut = FailureOf([&] { WriteGlb(doc_, Filename(existing)); });
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, handler);
+  EXPECT_EQ(cut.rfind("cannot write " + existing.string() + ": ", 0), 0u) << cut;
+  EXPECT_EQ(ReadAll(existing), "old");
+
+  std::set<std::string> entries;
+  for (const auto& entry : fs::directory_iterator(folder_)) {
+    entries.insert(entry.path().filename().string());
+  }
+  EXPECT_EQ(entries, (std::set<std::string>{"taken.glb", "plot.glb"}));
+  // Success replaces it.
+  EXPECT_EQ(Export(existing).meshes.size(), 1u);
+}
+
+// Several kinds of objects in one file; with VANTELLE_EXPORT_SAMPLE set it goes there, for
+// the glTF validator and Blender (tests/export/).
+TEST_F(GltfExportTest, SampleScene) {
+  BaseObject* plot = Add(Named(BaseObject::Alloc(Onull), "Plot"));
+  plot->SetRelPos(Vector(0, 50, 0));
+  plot->SetRelRot(Vector(0.4, 0, 0));
+  PolygonObject* surface =
+      Add(Named(Grid(50, [](int i, int j) { return 40.0 * std::sin(0.25 * (i - 25)) * std::cos(0.2 * (j - 25)); }),
+                "Surface"),
+          plot);
+  surface->SetRelPos(Vector(-250, 0, -250));
+  surface->MakeTag(Tphong);
+  AddGridUvs(surface, 50);
+  AddColours(surface);
+  Add(Named(GeneratePrimitive(doc_, Ocube, BaseContainer(), 1.0, false, nullptr), "Cube", Vector(0.9, 0.3, 0.1), 2), plot)
+      ->SetRelPos(Vector(0, 0, 300));
+  Add(Named(BaseObject::Alloc(kTestGenerator), "spheres"));
+
+  const char* sample = std::getenv("VANTELLE_EXPORT_SAMPLE");
+  const tinygltf::Model model = Export(sample != nullptr && *sample != '\0' ? fs::path(sample) : folder_ / "sample.glb");
+  EXPECT_EQ(model.nodes.size(), 7u);
+  EXPECT_EQ(model.meshes.size(), 5u);
+}
+
+}  // namespace
