@@ -43,7 +43,7 @@ test: test-normal test-asan
 
 demo: build
 	@mkdir -p out
-	$(BUILD)/vantelle plot --add mesh --set mesh.SURFOMESH_VERTEXCOLORS=true -o out/plot.glb
+	$(BUILD)/vantelle plot --add mesh --add grid --add cage --set mesh.SURFOMESH_VERTEXCOLORS=true -o out/plot.glb
 
 bench: build
 	$(BUILD)/bench/vantelle_bench

@@ -25,6 +25,7 @@
 #include "app/app_error.h"
 #include "host/polygon_object.h"
 #include "host/registry.h"
+#include "host/spline_object.h"
 #include "host/tags.h"
 
 namespace vantelle::app {
@@ -282,6 +283,132 @@ bool BuildMeshArrays(const PolygonObject& op, MeshArrays& out) {
   return !out.indices.empty();
 }
 
+// One segment of a spline as a line primitive, already in glTF space.
+struct LineArrays {
+  MeshArrays arrays;  // positions, min and max only
+  bool closed = false;
+};
+
+// Sub-points per span between two control points of a cubic spline: a plot's 51-point
+// line over 2 m then gets a vertex every 8 mm, where the eye no longer sees corners.
+constexpr int kCubicSteps = 5;
+
+// The curve from p1 to p2 of a centripetal Catmull-Rom spline through p0, p1, p2, p3, at
+// s in (0, 1). Centripetal parametrisation (knot gaps of √distance) never forms cusps or
+// loops within a span and keeps a steep plot's line from swinging far past its samples.
+// Neighbours that coincide with the span's ends give no direction; the span's own chord
+// stands in, which is also what reflecting an end point would give.
+class CatmullRomSpan {
+public:
+  CatmullRomSpan(const Vector& p0, const Vector& p1, const Vector& p2, const Vector& p3) : p1_(p1), p2_(p2) {
+    const Float d01 = std::sqrt((p1 - p0).GetLength());
+    const Float d12 = std::sqrt((p2 - p1).GetLength());
+    const Float d23 = std::sqrt((p3 - p2).GetLength());
+    const Vector chord = p2 - p1;
+    if (!(d12 > 0.0)) {
+      return;  // a span of no length stays at its point
+    }
+    // Hermite tangents of the non-uniform spline, scaled to the span's own parameter.
+    m1_ = d01 > 0.0 ? ((p1 - p0) / d01 - (p2 - p0) / (d01 + d12) + chord / d12) * d12 : chord;
+    m2_ = d23 > 0.0 ? (chord / d12 - (p3 - p1) / (d12 + d23) + (p3 - p2) / d23) * d12 : chord;
+  }
+
+  Vector At(Float s) const {
+    const Float s2 = s * s;
+    const Float s3 = s2 * s;
+    return p1_ * (2 * s3 - 3 * s2 + 1) + m1_ * (s3 - 2 * s2 + s) + p2_ * (-2 * s3 + 3 * s2) + m2_ * (s3 - s2);
+  }
+
+private:
+  Vector p1_, p2_;
+  Vector m1_, m2_;
+};
+
+// The host points a segment's line passes, in order: the points themselves for a linear
+// spline; for a cubic one each point followed by kCubicSteps - 1 points of the curve to
+// the next, ending on the last point when open and before the first when closed (the
+// loop joins them).
+void TraceSegment(const Vector* points, Int32 count, bool closed, bool cubic, std::vector<Vector>& out) {
+  out.clear();
+  if (!cubic || count < 2) {
+    out.assign(points, points + count);
+    return;
+  }
+  const Int32 spans = closed ? count : count - 1;
+  out.reserve(static_cast<std::size_t>(spans) * kCubicSteps + 1);
+  // An open line's missing neighbours are its ends reflected through the end points.
+  const auto at = [&](Int32 i) -> Vector {
+    if (closed) {
+      return points[(i % count + count) % count];
+    }
+    if (i < 0) {
+      return points[0] * 2.0 - points[1];
+    }
+    if (i >= count) {
+      return points[count - 1] * 2.0 - points[count - 2];
+    }
+    return points[i];
+  };
+  for (Int32 i = 0; i < spans; ++i) {
+    const CatmullRomSpan span(at(i - 1), at(i), at(i + 1), at(i + 2));
+    // The control point itself, not the curve at 0, so the line meets it exactly.
+    out.push_back(points[i]);
+    for (int k = 1; k < kCubicSteps; ++k) {
+      out.push_back(span.At(static_cast<Float>(k) / kCubicSteps));
+    }
+  }
+  if (!closed) {
+    out.push_back(points[count - 1]);
+  }
+}
+
+// Every drawable segment of the spline in order. A segment of fewer than two points
+// draws nothing, and one that single precision cannot hold would write numbers glTF
+// does not allow; both are left out.
+std::vector<LineArrays> BuildLineArrays(const SplineObject& op) {
+  const Vector* points = op.GetPointR();
+  const bool cubic = op.GetSplineType() == SPLINETYPE::CUBIC;
+  std::vector<LineArrays> lines;
+  std::vector<Vector> traced;
+  std::size_t vertices = 0;
+  Int64 first = 0;
+  for (const Segment& segment : op.GetEffectiveSegments()) {
+    const Int32 count = segment.cnt;
+    const Vector* start = points + first;
+    first += count;
+    if (count < 2) {
+      continue;
+    }
+    TraceSegment(start, count, segment.closed, cubic, traced);
+    vertices += traced.size();
+    // Vertex counts are ints in glTF's accessors, and this keeps far below that.
+    if (vertices > (std::size_t(1) << 28)) {
+      throw Failure("the object " + op.GetName().GetStd() + " has too many spline points for glTF");
+    }
+    LineArrays line;
+    line.closed = segment.closed;
+    MeshArrays& arrays = line.arrays;
+    arrays.positions.reserve(3 * traced.size());
+    arrays.min.fill(std::numeric_limits<float>::max());
+    arrays.max.fill(std::numeric_limits<float>::lowest());
+    bool finite = true;
+    for (const Vector& p : traced) {
+      const Vector g = ToGltf::Point(p);
+      const std::array<float, 3> position = {static_cast<float>(g.x), static_cast<float>(g.y), static_cast<float>(g.z)};
+      for (int i = 0; i < 3; ++i) {
+        finite = finite && std::isfinite(position[i]);
+        arrays.min[i] = std::min(arrays.min[i], position[i]);
+        arrays.max[i] = std::max(arrays.max[i], position[i]);
+      }
+      arrays.positions.insert(arrays.positions.end(), position.begin(), position.end());
+    }
+    if (finite) {
+      lines.push_back(std::move(line));
+    }
+  }
+  return lines;
+}
+
 // A display colour an object shows, or none (the neutral grey).
 struct DisplayColour {
   bool set = false;
@@ -428,16 +555,48 @@ private:
   }
 
   // Kept in step with AddGeometry.
-  static bool IsGeometry(const BaseObject& op) { return dynamic_cast<const PolygonObject*>(&op) != nullptr; }
+  static bool IsGeometry(const BaseObject& op) {
+    return dynamic_cast<const PolygonObject*>(&op) != nullptr || dynamic_cast<const SplineObject*>(&op) != nullptr;
+  }
 
-  // Every kind of geometry an object can carry is dispatched here, so that spline objects
-  // (line primitives) slot in beside polygon objects. Returns the mesh index, or -1 when
-  // the object has nothing to show.
+  // Every kind of geometry an object can carry is dispatched here, so that the kinds stay
+  // in step with IsGeometry. Returns the mesh index, or -1 when the object has nothing to
+  // show.
   int AddGeometry(const BaseObject& op, const DisplayColour& colour, const std::string& name) {
     if (const auto* polygons = dynamic_cast<const PolygonObject*>(&op)) {
       return AddPolygonMesh(*polygons, colour, name);
     }
+    if (const auto* spline = dynamic_cast<const SplineObject*>(&op)) {
+      return AddSplineMesh(*spline, colour, name);
+    }
     return -1;
+  }
+
+  // One line primitive per segment; lines have no surface to light, so their material
+  // shows the display colour as it is.
+  int AddSplineMesh(const SplineObject& op, const DisplayColour& colour, const std::string& name) {
+    std::vector<LineArrays> lines = BuildLineArrays(op);
+    if (lines.empty()) {
+      return -1;
+    }
+    const int material = UnlitMaterialFor(colour.set ? colour.colour : kNeutral);
+    tinygltf::Mesh mesh;
+    mesh.name = name;
+    for (LineArrays& line : lines) {
+      arrays_.push_back(std::move(line.arrays));
+      const MeshArrays& arrays = arrays_.back();
+      tinygltf::Primitive primitive;
+      primitive.mode = line.closed ? TINYGLTF_MODE_LINE_LOOP : TINYGLTF_MODE_LINE_STRIP;
+      const int position = AddAccessor(arrays.positions, TINYGLTF_TYPE_VEC3, static_cast<int>(arrays.VertexCount()),
+                                       TINYGLTF_TARGET_ARRAY_BUFFER);
+      model_.accessors[position].minValues.assign(arrays.min.begin(), arrays.min.end());
+      model_.accessors[position].maxValues.assign(arrays.max.begin(), arrays.max.end());
+      primitive.attributes["POSITION"] = position;
+      primitive.material = material;
+      mesh.primitives.push_back(std::move(primitive));
+    }
+    model_.meshes.push_back(std::move(mesh));
+    return static_cast<int>(model_.meshes.size()) - 1;
   }
 
   int AddPolygonMesh(const PolygonObject& op, const DisplayColour& colour, const std::string& name) {
@@ -523,7 +682,31 @@ private:
     return index;
   }
 
+  int UnlitMaterialFor(const Vector& colour) {
+    const std::array<double, 3> key = {colour.x, colour.y, colour.z};
+    if (const auto found = unlitMaterials_.find(key); found != unlitMaterials_.end()) {
+      return found->second;
+    }
+    tinygltf::Material material;
+    char name[40];
+    std::snprintf(name, sizeof(name), "Line %.3f %.3f %.3f", colour.x, colour.y, colour.z);
+    material.name = name;
+    material.pbrMetallicRoughness.baseColorFactor = {colour.x, colour.y, colour.z, 1.0};
+    // What readers without the extension fall back to: a dull, non-metallic colour.
+    material.pbrMetallicRoughness.metallicFactor = 0.0;
+    material.pbrMetallicRoughness.roughnessFactor = kRoughness;
+    material.extensions[kUnlit] = tinygltf::Value(tinygltf::Value::Object());
+    if (std::find(model_.extensionsUsed.begin(), model_.extensionsUsed.end(), kUnlit) == model_.extensionsUsed.end()) {
+      model_.extensionsUsed.push_back(kUnlit);
+    }
+    model_.materials.push_back(std::move(material));
+    const int index = static_cast<int>(model_.materials.size()) - 1;
+    unlitMaterials_.emplace(key, index);
+    return index;
+  }
+
   static constexpr Vector kNeutral{0.8, 0.8, 0.8};
+  static constexpr const char* kUnlit = "KHR_materials_unlit";
   static constexpr double kRoughness = 0.8;
 
   // Bytes of one mesh array, in the order they go into the buffer.
@@ -535,6 +718,7 @@ private:
 
   tinygltf::Model model_;
   std::map<std::array<double, 3>, int> materials_;
+  std::map<std::array<double, 3>, int> unlitMaterials_;
   std::vector<MeshArrays> arrays_;
   std::vector<Block> blocks_;
   std::size_t binBytes_ = 0;

@@ -9,6 +9,7 @@
 #include <CLI/CLI.hpp>
 
 #include "app/app_error.h"
+#include "app/params_command.h"
 #include "app/plot_command.h"
 
 namespace {
@@ -35,6 +36,8 @@ int Run(int argc, char** argv) {
 
   vantelle::app::PlotOptions plotOptions;
   CLI::App* plot = vantelle::app::AddPlotCommand(app, plotOptions);
+  vantelle::app::ParamsOptions paramsOptions;
+  CLI::App* params = vantelle::app::AddParamsCommand(app, paramsOptions);
 
   try {
     app.parse(argc, argv);
@@ -50,6 +53,9 @@ int Run(int argc, char** argv) {
 
   if (plot->parsed()) {
     return vantelle::app::RunPlot(plotOptions);
+  }
+  if (params->parsed()) {
+    return vantelle::app::RunParams(paramsOptions);
   }
   PrintError("no command given");
   return vantelle::app::kExitBadInput;

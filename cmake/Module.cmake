@@ -2,6 +2,8 @@
 # into a static library that both the loadable module and the tests link, so the tests
 # exercise exactly the code the module ships.
 add_library(vantelle_module STATIC
+  cage/surfo_cage.cpp
+  grid/surfo_grid.cpp
   mesh/mesh_builders.cpp
   mesh/surfo_mesh.cpp
   plot/commands.cpp
@@ -47,6 +49,8 @@ vantelle_warnings(Vantelle)
 
 set(VANTELLE_RESOURCES
   description/osurfo.json
+  description/osurfocage.json
+  description/osurfogrid.json
   description/osurfomesh.json
   strings.json
   Surfo.tif

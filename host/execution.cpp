@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "host/registry.h"
+#include "host/spline_object.h"
 
 namespace {
 
@@ -94,7 +95,22 @@ PassStatistics ExecutePasses(BaseDocument* doc, Bool caches) {
   for (BaseObject* op : CollectObjects(doc)) {
     const ObjectPlugin* plugin = op->GetPlugin();
     ObjectData* data = op->GetObjectData();
-    if (plugin == nullptr || data == nullptr || !plugin->callsGetVirtualObjects || plugin->callsGetContour) {
+    if (plugin == nullptr || data == nullptr) {
+      continue;
+    }
+    if (plugin->callsGetContour) {
+      // A spline generator says itself whether it is dirty; its contour is rebuilt only
+      // then, or when it has none.
+      data->CheckDirty(op, doc);
+      if (op->GetCache() != nullptr && !op->IsDirty(DIRTYFLAGS::DATA)) {
+        ++stats.cachesKept;
+        continue;
+      }
+      op->SetCache(data->GetContour(op, doc, hh.GetLOD(), &thread));
+      ++stats.cachesBuilt;
+      continue;
+    }
+    if (!plugin->callsGetVirtualObjects) {
       continue;
     }
     BaseObject* result = data->GetVirtualObjects(op, &hh);

@@ -69,8 +69,10 @@ struct PassStatistics {
 //  1. every object, in tree order, whose type asks for it (OBJECT_CALL_ADDEXECUTION) is
 //     asked AddToExecution;
 //  2. the entries run Execute by ascending priority, ties in tree order;
-//  3. with `caches`, every generator in tree order gets its cache built (GetVirtualObjects);
-//     a cache handed back unchanged is kept, any other replaces the old one.
+//  3. with `caches`, every generator in tree order gets its cache built: a spline
+//     generator (OBJECT_ISSPLINE) is asked CheckDirty and then, when it is dirty since its
+//     last contour or has none, GetContour; any other generator GetVirtualObjects, where a
+//     cache handed back unchanged is kept and any other replaces the old one.
 PassStatistics ExecutePasses(BaseDocument* doc, Bool caches = true);
 
 // Every object of the document in tree order (pre-order, children before siblings).

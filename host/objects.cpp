@@ -7,6 +7,7 @@
 #include "host/document.h"
 #include "host/faults.h"
 #include "host/polygon_object.h"
+#include "host/spline_object.h"
 #include "host/registry.h"
 #include "host/tags.h"
 
@@ -94,9 +95,18 @@ Matrix RotationHPB(const Vector& hpb) {
   return heading * pitch * bank;
 }
 
-// Copies the points and polygons of a polygon object into its clone; false when memory
-// runs out.
+// Copies the points (and polygons) of a point object into its clone; false when memory
+// runs out. A spline's segment records travel with its tags.
 bool CopyGeometry(const BaseObject* source, BaseObject* dest) {
+  const auto* fromSpline = dynamic_cast<const SplineObject*>(source);
+  auto* toSpline = dynamic_cast<SplineObject*>(dest);
+  if (fromSpline != nullptr && toSpline != nullptr) {
+    if (!toSpline->ResizeObject(fromSpline->GetPointCount(), toSpline->GetSegmentCount())) {
+      return false;
+    }
+    std::copy(fromSpline->GetPointR(), fromSpline->GetPointR() + fromSpline->GetPointCount(), toSpline->GetPointW());
+    return true;
+  }
   const auto* from = dynamic_cast<const PolygonObject*>(source);
   auto* to = dynamic_cast<PolygonObject*>(dest);
   if (from == nullptr || to == nullptr) {
@@ -118,6 +128,9 @@ BaseObject* BaseObject::Alloc(Int32 type) {
   }
   if (type == Opolygon) {
     return new PolygonObject();
+  }
+  if (type == Ospline) {
+    return new SplineObject();
   }
   if (IsBuiltInType(type)) {
     return new BaseObject(type);
@@ -263,12 +276,14 @@ Matrix BaseObject::GetMg() const {
   return parent != nullptr ? parent->GetMg() * GetMl() : GetMl();
 }
 
-void BaseObject::SetDeformMode(Bool mode) {
+void BaseObject::SetDeformMode(Bool mode, Bool notify) {
   if (enabled_ == mode) {
     return;
   }
   enabled_ = mode;
-  Message(MSG_DEFORMMODE_CHANGED);
+  if (notify) {
+    Message(MSG_DEFORMMODE_CHANGED);
+  }
 }
 
 BaseObject* BaseObject::GetClone(COPYFLAGS flags, AliasTrans* trn) const {

@@ -94,9 +94,10 @@ public:
   Matrix GetMl() const;
   Matrix GetMg() const;
 
-  // The enabled state. Switching it sends MSG_DEFORMMODE_CHANGED.
+  // The enabled state. Switching it sends MSG_DEFORMMODE_CHANGED unless `notify` is
+  // false, as when a scene is read: the object is not being switched, it is restored.
   Bool GetDeformMode() const { return enabled_; }
-  void SetDeformMode(Bool mode);
+  void SetDeformMode(Bool mode, Bool notify = true);
 
   Int32 GetEditorMode() const { return editorMode_; }
   void SetEditorMode(Int32 mode) { editorMode_ = mode; }

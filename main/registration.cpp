@@ -5,6 +5,8 @@
 #include "host/registry.h"
 #include "main/module_state.h"
 #include "main/type_ids.h"
+#include "cage/surfo_cage.h"
+#include "grid/surfo_grid.h"
 #include "mesh/surfo_mesh.h"
 #include "plot/surfo_object.h"
 
@@ -31,6 +33,10 @@ const TypeRegistration kTypes[] = {
      OBJECT_GENERATOR | OBJECT_UNIQUEENUMERATION | OBJECT_USECACHECOLOR | OBJECT_CALL_ADDEXECUTION |
          PLUGINFLAG_HIDEPLUGINMENU,
      1},
+    {Osurfogrid, SurfoGrid::Alloc, "osurfogrid", IDS_SURFOGRID,
+     OBJECT_GENERATOR | OBJECT_ISSPLINE | OBJECT_CALL_ADDEXECUTION | PLUGINFLAG_HIDEPLUGINMENU, 2},
+    {Osurfocage, SurfoCage::Alloc, "osurfocage", IDS_SURFOCAGE,
+     OBJECT_GENERATOR | OBJECT_ISSPLINE | OBJECT_CALL_ADDEXECUTION | PLUGINFLAG_HIDEPLUGINMENU, 3},
 };
 
 Bool RegisterType(const TypeRegistration& t) {

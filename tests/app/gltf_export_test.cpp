@@ -28,6 +28,7 @@
 #include "host/polygon_object.h"
 #include "host/primitives.h"
 #include "host/registry.h"
+#include "host/spline_object.h"
 #include "host/tags.h"
 
 namespace {
@@ -326,6 +327,8 @@ TEST_F(GltfExportTest, TextureCoordinatesColoursAndMaterials) {
   EXPECT_EQ(colourOf("colour off"), (std::vector<double>{0.8, 0.8, 0.8, 1}));
   EXPECT_EQ(colourOf("inherits blue"), (std::vector<double>{0, 0, 1, 1}));
   EXPECT_EQ(model.materials.size(), 4u);
+  // Only lines use an extension.
+  EXPECT_TRUE(model.extensionsUsed.empty());
 }
 
 TEST_F(GltfExportTest, TrianglesQuadsAndUnusablePolygons) {
@@ -479,11 +482,262 @@ TEST_F(GltfExportTest, SampleScene) {
   Add(Named(GeneratePrimitive(doc_, Ocube, BaseContainer(), 1.0, false, nullptr), "Cube", Vector(0.9, 0.3, 0.1), 2), plot)
       ->SetRelPos(Vector(0, 0, 300));
   Add(Named(BaseObject::Alloc(kTestGenerator), "spheres"));
+  SplineObject* wire = Add(Named(SplineObject::Alloc(12, SPLINETYPE::CUBIC), "Wire", Vector(0.2, 0.9, 0.3), 1), plot);
+  wire->ResizeObject(12, 2);
+  wire->GetSegmentW()[0] = Segment{8, true};
+  wire->GetSegmentW()[1] = Segment{4, false};
+  for (Int32 i = 0; i < 12; ++i) {
+    const double angle = 2 * PI * i / 8;
+    wire->GetPointW()[i] = i < 8 ? Vector(260 * std::cos(angle), 60, 260 * std::sin(angle)) : Vector(-250, 20 * i, 250);
+  }
 
   const char* sample = std::getenv("VANTELLE_EXPORT_SAMPLE");
   const tinygltf::Model model = Export(sample != nullptr && *sample != '\0' ? fs::path(sample) : folder_ / "sample.glb");
-  EXPECT_EQ(model.nodes.size(), 7u);
-  EXPECT_EQ(model.meshes.size(), 5u);
+  EXPECT_EQ(model.nodes.size(), 8u);
+  EXPECT_EQ(model.meshes.size(), 6u);
+}
+
+// The point as a file's single precision holds it. Kept as floats: g++ 12 at -O2 folds a
+// pair of double-to-float-to-double round trips away.
+std::array<float, 3> Single(const Vector& v) { return {float(v.x), float(v.y), float(v.z)}; }
+
+// One primitive of a spline's mesh as a reader sees it.
+struct Line {
+  int mode = -1;
+  std::vector<Vector> positions;
+};
+
+std::vector<Line> ReadLines(const tinygltf::Model& model, int mesh) {
+  std::vector<Line> lines;
+  for (const tinygltf::Primitive& primitive : model.meshes.at(mesh).primitives) {
+    // Only the position: lines have no surface to shade or texture.
+    EXPECT_EQ(primitive.attributes.size(), 1u);
+    const std::vector<float> xyz = Read<float>(model, primitive.attributes.at("POSITION"));
+    Line line{primitive.mode, {}};
+    for (std::size_t i = 0; i < xyz.size(); i += 3) {
+      line.positions.emplace_back(xyz[i], xyz[i + 1], xyz[i + 2]);
+    }
+    if (primitive.indices >= 0) {
+      std::vector<Vector> indexed;
+      for (UInt32 index : Read<UInt32>(model, primitive.indices)) {
+        indexed.push_back(line.positions.at(index));
+      }
+      line.positions = indexed;
+    }
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+// A spline of `type` through `points`, split by `segments` when there are any.
+SplineObject* Spline(SPLINETYPE type, const std::vector<Vector>& points, const std::vector<Segment>& segments = {},
+                     bool closed = false) {
+  SplineObject* op = SplineObject::Alloc(static_cast<Int32>(points.size()), type);
+  op->ResizeObject(static_cast<Int32>(points.size()), static_cast<Int32>(segments.size()));
+  std::copy(points.begin(), points.end(), op->GetPointW());
+  std::copy(segments.begin(), segments.end(), op->GetSegmentW());
+  op->GetDataInstance()->SetBool(SPLINEOBJECT_CLOSED, closed);
+  return op;
+}
+
+// Every vertex is finite and within `margin` of the box around the control points (as a
+// share of the box's size along each axis), where a curve that overshoots or loops would
+// leave it.
+void ExpectWithinControlBox(const Line& line, const std::vector<Vector>& controls, double margin) {
+  const auto along = [](const Vector& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; };
+  std::array<double, 3> low{}, high{};
+  for (int axis = 0; axis < 3; ++axis) {
+    low[axis] = std::numeric_limits<double>::max();
+    high[axis] = std::numeric_limits<double>::lowest();
+    for (const Vector& c : controls) {
+      const Vector g = Gltf(c);
+      low[axis] = std::min(low[axis], along(g, axis));
+      high[axis] = std::max(high[axis], along(g, axis));
+    }
+  }
+  for (const Vector& v : line.positions) {
+    for (int axis = 0; axis < 3; ++axis) {
+      const double value = along(v, axis);
+      const double slack = margin * (high[axis] - low[axis]) + 1e-6;
+      ASSERT_TRUE(std::isfinite(value));
+      EXPECT_TRUE(value >= low[axis] - slack && value <= high[axis] + slack)
+          << "(" << v.x << ", " << v.y << ", " << v.z << ") leaves the control points' box along axis " << axis;
+    }
+  }
+}
+
+TEST_F(GltfExportTest, LinearSplinesKeepTheirPoints) {
+  const std::vector<Vector> square = {Vector(0, 0, 0), Vector(100, 0, 0), Vector(100, 0, 100), Vector(0, 0, 100)};
+  Add(Named(Spline(SPLINETYPE::LINEAR, square, {}, true), "square"));
+  Add(Named(Spline(SPLINETYPE::LINEAR, {Vector(1, 2, 3), Vector(4, 5, 6), Vector(7, 8, 9)}), "open"));
+  // Records that do not add up to the points are ignored: one segment of all of them.
+  Add(Named(Spline(SPLINETYPE::LINEAR, {Vector(1, 2, 3), Vector(4, 5, 6), Vector(7, 8, 9)}, {Segment{2, true}}),
+            "miscounted"));
+
+  const tinygltf::Model model = Export();
+  const std::vector<Line> loop = ReadLines(model, Node(model, "square").mesh);
+  ASSERT_EQ(loop.size(), 1u);
+  EXPECT_EQ(loop[0].mode, TINYGLTF_MODE_LINE_LOOP);
+  ASSERT_EQ(loop[0].positions.size(), 4u);
+  for (std::size_t i = 0; i < 4; ++i) {
+    ExpectNear(loop[0].positions[i], Gltf(square[i]));
+  }
+  for (const char* name : {"open", "miscounted"}) {
+    const std::vector<Line> strip = ReadLines(model, Node(model, name).mesh);
+    ASSERT_EQ(strip.size(), 1u);
+    EXPECT_EQ(strip[0].mode, TINYGLTF_MODE_LINE_STRIP) << name;
+    ASSERT_EQ(strip[0].positions.size(), 3u);
+    ExpectNear(strip[0].positions[2], Gltf(Vector(7, 8, 9)));
+  }
+  const tinygltf::Accessor& position = model.accessors[model.meshes[0].primitives[0].attributes.at("POSITION")];
+  EXPECT_EQ(position.minValues, (std::vector<double>{0.0, 0.0, -1.0}));
+  EXPECT_EQ(position.maxValues, (std::vector<double>{1.0, 0.0, 0.0}));
+}
+
+TEST_F(GltfExportTest, CubicSplinesRunSmoothlyThroughEveryPoint) {
+  const std::vector<Vector> bend = {Vector(0, 0, 0), Vector(30, 90, 10), Vector(200, -40, 0)};
+  Add(Named(Spline(SPLINETYPE::CUBIC, bend), "bend"));
+  // A plot's line: 51 samples over 2 m with a sharp step, where a uniform spline would
+  // swing far past the samples.
+  std::vector<Vector> plotted;
+  for (int i = 0; i <= 50; ++i) {
+    plotted.emplace_back(4.0 * i - 100, i < 25 ? 0.0 : 80.0, 7.0);
+  }
+  Add(Named(Spline(SPLINETYPE::CUBIC, plotted), "plotted"));
+  // Repeated points give a span of no length and neighbours with no direction.
+  const std::vector<Vector> repeats = {Vector(5, 5, 5), Vector(5, 5, 5), Vector(50, 0, 0), Vector(50, 0, 0),
+                                       Vector(50, 0, 0), Vector(90, 20, 0), Vector(90, 20, 0)};
+  Add(Named(Spline(SPLINETYPE::CUBIC, repeats), "repeats"));
+  Add(Named(Spline(SPLINETYPE::CUBIC, {Vector(1, 1, 1), Vector(1, 1, 1), Vector(1, 1, 1)}, {}, true), "one place"));
+  const std::vector<Vector> ring = {Vector(100, 0, 0), Vector(0, 0, 100), Vector(-100, 0, 0), Vector(0, 0, -100)};
+  Add(Named(Spline(SPLINETYPE::CUBIC, ring, {}, true), "ring"));
+
+  const tinygltf::Model model = Export();
+  const Line line = ReadLines(model, Node(model, "bend").mesh).at(0);
+  EXPECT_EQ(line.mode, TINYGLTF_MODE_LINE_STRIP);
+  // Two spans of k sub-points each, whatever k the exporter chose.
+  const std::size_t k = (line.positions.size() - 1) / 2;
+  ASSERT_EQ(line.positions.size(), 2 * k + 1);
+  EXPECT_GE(k, 4u);
+  EXPECT_LE(k, 8u);
+  // The control points themselves, bit for bit, not the curve evaluated near them.
+  EXPECT_EQ(Single(line.positions.front()), Single(Gltf(bend[0])));
+  EXPECT_EQ(Single(line.positions[k]), Single(Gltf(bend[1])));
+  EXPECT_EQ(Single(line.positions.back()), Single(Gltf(bend[2])));
+  ExpectWithinControlBox(line, bend, 0.05);
+  // Sub-points lie between their control points rather than all at one end.
+  EXPECT_GT((line.positions[k / 2] - line.positions[0]).GetLength(), 0.1);
+  EXPECT_GT((line.positions[k / 2] - line.positions[k]).GetLength(), 0.1);
+
+  const Line plot = ReadLines(model, Node(model, "plotted").mesh).at(0);
+  ASSERT_EQ(plot.positions.size(), 50 * k + 1);
+  for (std::size_t i = 0; i <= 50; ++i) {
+    EXPECT_EQ(Single(plot.positions[i * k]), Single(Gltf(plotted[i])));
+  }
+  ExpectWithinControlBox(plot, plotted, 0.02);
+  // Flat runs stay flat: no ripples spread out from the step.
+  for (std::size_t v = 0; v < 23 * k; ++v) {
+    EXPECT_NEAR(plot.positions[v].y, 0.0, 1e-6) << v;
+  }
+
+  const Line repeated = ReadLines(model, Node(model, "repeats").mesh).at(0);
+  ASSERT_EQ(repeated.positions.size(), (repeats.size() - 1) * k + 1);
+  for (std::size_t i = 0; i < repeats.size(); ++i) {
+    EXPECT_EQ(Single(repeated.positions[i * k]), Single(Gltf(repeats[i])));
+  }
+  ExpectWithinControlBox(repeated, repeats, 0.05);
+  const Line still = ReadLines(model, Node(model, "one place").mesh).at(0);
+  EXPECT_EQ(still.mode, TINYGLTF_MODE_LINE_LOOP);
+  ASSERT_EQ(still.positions.size(), 3 * k);
+  for (const Vector& v : still.positions) {
+    EXPECT_EQ(Single(v), Single(Gltf(Vector(1, 1, 1))));
+  }
+
+  // A closed curve wraps around: no corner where it starts, the loop joins it up.
+  const Line loop = ReadLines(model, Node(model, "ring").mesh).at(0);
+  EXPECT_EQ(loop.mode, TINYGLTF_MODE_LINE_LOOP);
+  ASSERT_EQ(loop.positions.size(), 4 * k);
+  ExpectWithinControlBox(loop, ring, 0.02);
+  // The ring looks the same from every control point, the first included.
+  const std::size_t n = loop.positions.size();
+  for (std::size_t i = 1; i < 4; ++i) {
+    EXPECT_NEAR((loop.positions[1] - loop.positions[0]).GetLength(),
+                (loop.positions[i * k + 1] - loop.positions[i * k]).GetLength(), 1e-6);
+    EXPECT_NEAR((loop.positions[0] - loop.positions[n - 1]).GetLength(),
+                (loop.positions[i * k] - loop.positions[i * k - 1]).GetLength(), 1e-6);
+  }
+}
+
+TEST_F(GltfExportTest, SplineSegmentsBecomePrimitivesInOrder) {
+  const std::vector<Vector> points = {Vector(0, 0, 0),   Vector(10, 0, 0),  Vector(20, 0, 0),  Vector(99, 99, 99),
+                                      Vector(0, 10, 0),  Vector(10, 10, 0), Vector(10, 20, 0), Vector(0, 20, 0),
+                                      Vector(0, 30, 0),  Vector(10, 30, 0)};
+  const std::vector<Segment> segments = {Segment{3, false}, Segment{1, true}, Segment{0, false}, Segment{4, true},
+                                         Segment{2, false}};
+  Add(Named(Spline(SPLINETYPE::LINEAR, points, segments), "segments"));
+  // The spline's own setting closes every segment.
+  Add(Named(Spline(SPLINETYPE::LINEAR, points, segments, true), "all closed"));
+  // A segment that single precision cannot hold is left out, and then nothing is left.
+  Add(Named(Spline(SPLINETYPE::CUBIC, {Vector(0, 0, 0), Vector(1e300, 0, 0), Vector(1, 1, 1), Vector(2, 2, 2)},
+                   {Segment{2, false}, Segment{2, false}}),
+            "one unusable"));
+  Add(Named(Spline(SPLINETYPE::CUBIC, {Vector(0, 0, 0), Vector(std::numeric_limits<double>::infinity(), 0, 0)}),
+            "unusable"));
+  Add(Named(Spline(SPLINETYPE::CUBIC, {Vector(1, 1, 1)}), "one point"));
+  Add(Named(SplineObject::Alloc(0, SPLINETYPE::LINEAR), "empty"));
+
+  const tinygltf::Model model = Export();
+  const std::vector<Line> lines = ReadLines(model, Node(model, "segments").mesh);
+  // The lone point draws nothing.
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0].mode, TINYGLTF_MODE_LINE_STRIP);
+  EXPECT_EQ(lines[1].mode, TINYGLTF_MODE_LINE_LOOP);
+  EXPECT_EQ(lines[2].mode, TINYGLTF_MODE_LINE_STRIP);
+  const std::vector<std::size_t> first = {0, 4, 8}, sizes = {3, 4, 2};
+  for (std::size_t s = 0; s < 3; ++s) {
+    ASSERT_EQ(lines[s].positions.size(), sizes[s]);
+    for (std::size_t i = 0; i < sizes[s]; ++i) {
+      ExpectNear(lines[s].positions[i], Gltf(points[first[s] + i]));
+    }
+  }
+  for (const Line& line : ReadLines(model, Node(model, "all closed").mesh)) {
+    EXPECT_EQ(line.mode, TINYGLTF_MODE_LINE_LOOP);
+  }
+  const std::vector<Line> usable = ReadLines(model, Node(model, "one unusable").mesh);
+  ASSERT_EQ(usable.size(), 1u);
+  ExpectNear(usable[0].positions.front(), Gltf(Vector(1, 1, 1)));
+  for (const char* name : {"unusable", "one point", "empty"}) {
+    EXPECT_EQ(Node(model, name).mesh, -1) << name;
+  }
+}
+
+TEST_F(GltfExportTest, SplinesShowTheirDisplayColourUnlit) {
+  const std::vector<Vector> points = {Vector(0, 0, 0), Vector(10, 0, 0)};
+  Add(Named(Spline(SPLINETYPE::CUBIC, points), "red line", Vector(1, 0, 0), 1));
+  Add(Named(Spline(SPLINETYPE::LINEAR, points), "red again", Vector(1, 0, 0), 2));
+  Add(Named(Grid(1), "red surface", Vector(1, 0, 0), 2));
+  Add(Named(Spline(SPLINETYPE::LINEAR, points), "plain"));
+  BaseObject* blue = Add(Named(BaseObject::Alloc(Onull), "blue", Vector(0, 0, 1), 2));
+  Add(Named(Spline(SPLINETYPE::LINEAR, points), "inherits blue"), blue);
+
+  const tinygltf::Model model = Export();
+  const auto materialOf = [&](const std::string& name) {
+    return model.meshes.at(Node(model, name).mesh).primitives.at(0).material;
+  };
+  const auto unlitColour = [&](const std::string& name) {
+    const tinygltf::Material& m = model.materials.at(materialOf(name));
+    EXPECT_EQ(m.extensions.count("KHR_materials_unlit"), 1u) << name;
+    return m.pbrMetallicRoughness.baseColorFactor;
+  };
+  EXPECT_EQ(unlitColour("red line"), (std::vector<double>{1, 0, 0, 1}));
+  EXPECT_EQ(materialOf("red again"), materialOf("red line"));
+  EXPECT_EQ(unlitColour("plain"), (std::vector<double>{0.8, 0.8, 0.8, 1}));
+  EXPECT_EQ(unlitColour("inherits blue"), (std::vector<double>{0, 0, 1, 1}));
+  // A surface of the same colour keeps its lit material.
+  EXPECT_NE(materialOf("red surface"), materialOf("red line"));
+  EXPECT_EQ(model.materials.at(materialOf("red surface")).extensions.count("KHR_materials_unlit"), 0u);
+  EXPECT_EQ(model.extensionsUsed, (std::vector<std::string>{"KHR_materials_unlit"}));
+  EXPECT_TRUE(model.extensionsRequired.empty());
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
-"""Imports one .glb into Blender and checks the largest mesh it brings in.
+"""Imports one .glb into Blender and checks the largest surface mesh it brings in, and
+the line objects (meshes of edges without faces) that lines become.
 
     blender -b --factory-startup --python blender_check.py -- FILE.glb \
-        [--mesh-vertices N] [--mesh-triangles N] [--uv] [--colors] [--objects N]
+        [--mesh-vertices N] [--mesh-triangles N] [--uv] [--colors] [--objects N] \
+        [--line-objects N] [--min-line-edges N]
 
 Prints what it found and ends Blender with exit code 0 when every expectation holds, 1
 when one does not, 2 for bad arguments.
@@ -20,6 +22,8 @@ def parse_arguments(argv):
     parser.add_argument("--uv", action="store_true", help="the largest mesh has a UV map")
     parser.add_argument("--colors", action="store_true", help="the largest mesh has a colour attribute")
     parser.add_argument("--objects", type=int, help="objects the import creates")
+    parser.add_argument("--line-objects", type=int, help="objects with edges but no faces")
+    parser.add_argument("--min-line-edges", type=int, help="edges of all line objects together, at least")
     return parser.parse_args(args)
 
 
@@ -37,11 +41,17 @@ def check(options):
 
     objects = list(bpy.context.scene.objects)
     meshes = [o for o in objects if o.type == "MESH"]
-    print(f"blender_check: {len(objects)} objects, {len(meshes)} meshes")
-    if not meshes:
-        print("blender_check: no mesh was imported")
+    surfaces = [o for o in meshes if len(o.data.polygons) > 0]
+    lines = [o for o in meshes if len(o.data.polygons) == 0 and len(o.data.edges) > 0]
+    line_edges = sum(len(o.data.edges) for o in lines)
+    print(f"blender_check: {len(objects)} objects, {len(surfaces)} surface meshes, "
+          f"{len(lines)} line objects with {line_edges} edges "
+          f"({', '.join(f'{o.name}: {len(o.data.edges)}' for o in lines) or 'none'})")
+    if not surfaces:
+        print("blender_check: no surface mesh was imported")
         return 1
-    largest = max(meshes, key=lambda o: len(o.data.vertices))
+    # Lines can have far more vertices than the surface, so faces decide which is largest.
+    largest = max(surfaces, key=lambda o: (len(o.data.polygons), len(o.data.vertices)))
     mesh = largest.data
     triangles = sum(1 for p in mesh.polygons if len(p.vertices) == 3)
     uv_maps = [layer.name for layer in mesh.uv_layers]
@@ -56,6 +66,9 @@ def check(options):
             failures.append(f"{what}: found {found}, expected {wanted}")
 
     expect("objects", len(objects), options.objects)
+    expect("line objects", len(lines), options.line_objects)
+    if options.min_line_edges is not None and line_edges < options.min_line_edges:
+        failures.append(f"line edges: found {line_edges}, expected at least {options.min_line_edges}")
     expect("vertices", len(mesh.vertices), options.mesh_vertices)
     expect("polygons", len(mesh.polygons), options.mesh_triangles)
     expect("triangles", triangles, options.mesh_triangles)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Writes a .glb (see write_glb.sh) and imports it into Blender, checking the largest mesh:
-# the 51 x 51 plot surface with texture coordinates and vertex colours.
+# Writes a .glb (see write_glb.sh) and imports it into Blender, checking the largest surface
+# mesh (the 51 x 51 plot surface with texture coordinates and vertex colours) and the lines
+# beside it.
 #   run_blender.sh plot|sample PRODUCER
 set -euo pipefail
 
@@ -16,8 +17,13 @@ fi
 
 expectations=(--mesh-vertices 2601 --mesh-triangles 5000 --uv --colors)
 if [ "$1" = sample ]; then
-  # Plot, Surface, Cube, and a generator holding three spheres.
-  expectations+=(--objects 7)
+  # Plot, Surface, Cube, Wire, and a generator holding three spheres; the wire's loop of 8
+  # points and strip of 4, 3 spans each of at least 4 sub-points.
+  expectations+=(--objects 8 --line-objects 1 --min-line-edges $(((8 + 3) * 4)))
+elif "$2" plot --add grid --add cage >/dev/null 2>&1; then
+  # The same probe as write_glb.sh's: with the app able to add them, the grid's 51 + 51
+  # lines of 50 spans each and the cage's wire box come in as objects of their own.
+  expectations+=(--line-objects 2 --min-line-edges $((102 * 50 + 12)))
 fi
 # Blender's own user settings and add-ons stay out of it; an uncaught error in the script
 # still ends Blender with a failure.

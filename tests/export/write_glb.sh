@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Writes the .glb that the export checks read.
 #   write_glb.sh plot VANTELLE OUT        the default plot with its vertex-coloured surface,
-#                                         as the app writes it
+#                                         grid and cage, as the app writes it
 #   write_glb.sh sample EXPORT_TESTS OUT  export_tests' scene of several objects
 set -euo pipefail
 
@@ -11,7 +11,13 @@ out=$3
 
 case "$kind" in
   plot)
-    "$producer" plot --add mesh --set mesh.SURFOMESH_VERTEXCOLORS=true -o "$out"
+    # The grid and cage add lines beside the surface; an app that cannot add them yet
+    # still has its surface checked.
+    if "$producer" plot --add grid --add cage >/dev/null 2>&1; then
+      "$producer" plot --add mesh --add grid --add cage --set mesh.SURFOMESH_VERTEXCOLORS=true -o "$out"
+    else
+      "$producer" plot --add mesh --set mesh.SURFOMESH_VERTEXCOLORS=true -o "$out"
+    fi
     ;;
   sample)
     VANTELLE_EXPORT_SAMPLE="$out" "$producer" --gtest_filter='GltfExportTest.SampleScene' >/dev/null

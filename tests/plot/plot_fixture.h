@@ -8,6 +8,8 @@
 #include "host/formula.h"
 #include "host/registry.h"
 #include "main/type_ids.h"
+#include "cage/surfo_cage.h"
+#include "grid/surfo_grid.h"
 #include "mesh/surfo_mesh.h"
 #include "plot/surfo_object.h"
 
@@ -19,9 +21,13 @@ protected:
     AddModuleResourceFolder(Filename(VANTELLE_SOURCE_DIR "/res"));
     RegisterObjectPlugin(Osurfo, String("Plot"), 0x8104, SurfoObject::Alloc, String("osurfo"), nullptr, 0);
   }
-  // For suites whose plots get a mesh component.
+  // For suites whose plots get components.
   static void RegisterMesh() {
     RegisterObjectPlugin(Osurfomesh, String("Mesh"), 0x10008504, SurfoMesh::Alloc, String("osurfomesh"), nullptr, 0);
+  }
+  static void RegisterSplineComponents() {
+    RegisterObjectPlugin(Osurfogrid, String("Grid"), 0x10008084, SurfoGrid::Alloc, String("osurfogrid"), nullptr, 0);
+    RegisterObjectPlugin(Osurfocage, String("Cage"), 0x10008084, SurfoCage::Alloc, String("osurfocage"), nullptr, 0);
   }
   static void TearDownTestSuite() {
     FreeObjectPlugins();

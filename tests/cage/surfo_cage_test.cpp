@@ -1,0 +1,127 @@
+#include "host/spline_object.h"
+#include "tests/plot/plot_fixture.h"
+
+namespace vantelle {
+namespace {
+
+TEST(CageSpline, CountsFollowRingsAndDivisionsAndNegativesMeanNone) {
+  for (Int32 r : {0, 1, 3, 4, -2}) {
+    for (Int32 d : {0, 1, 3, 4, -2}) {
+      SplineObject* cage = BuildCageSpline(100.0, 25.0, r, d);
+      ASSERT_NE(cage, nullptr);
+      const Int32 rr = std::max(r, 0), dd = std::max(d, 0);
+      EXPECT_EQ(cage->GetPointCount(), 16 + 4 * rr + 8 * dd) << r << "," << d;
+      ASSERT_EQ(cage->GetSegmentCount(), 6 + rr + 2 * dd) << r << "," << d;
+      Int32 total = 0;
+      for (Int32 s = 0; s < cage->GetSegmentCount(); ++s) {
+        total += cage->GetSegmentR()[s].cnt;
+        EXPECT_EQ(cage->GetSegmentR()[s].cnt, s < 2 || s >= 6 ? 4 : 2);
+      }
+      EXPECT_EQ(total, cage->GetPointCount());
+      EXPECT_TRUE(cage->IsClosed());
+      EXPECT_EQ(cage->GetSplineType(), SPLINETYPE::LINEAR);
+      BaseObject* base = cage;
+      BaseObject::Free(base);
+    }
+  }
+}
+
+TEST(CageSpline, FrameRingsAndDivisionPlanes) {
+  SplineObject* cage = BuildCageSpline(100.0, 25.0, 3, 4);
+  const Vector* p = cage->GetPointR();
+  // Top rectangle at y = c, corners at +-b; bottom at -c; the first vertical edge.
+  EXPECT_EQ(p[0], Vector(-100, 25, -100));
+  EXPECT_EQ(p[2], Vector(100, 25, 100));
+  EXPECT_EQ(p[5], Vector(100, -25, -100));
+  EXPECT_EQ(p[8], Vector(-100, 25, -100));
+  EXPECT_EQ(p[9], Vector(-100, -25, -100));
+  // Rings at c/2, 0, -c/2.
+  EXPECT_DOUBLE_EQ(p[16].y, 12.5);
+  EXPECT_DOUBLE_EQ(p[20].y, 0.0);
+  EXPECT_DOUBLE_EQ(p[24 + 3].y, -12.5);
+  // Four divisions at -0.6b, -0.2b, 0.2b, 0.6b: a loop in x = o, then one in z = o.
+  const Float planes[] = {-60.0, -20.0, 20.0, 60.0};
+  for (Int32 k = 0; k < 4; ++k) {
+    const Int32 first = 28 + 8 * k;
+    for (Int32 i = 0; i < 4; ++i) {
+      EXPECT_NEAR(p[first + i].x, planes[k], 1e-9) << k;
+      EXPECT_NEAR(p[first + 4 + i].z, planes[k], 1e-9) << k;
+    }
+    EXPECT_EQ(p[first + 1], Vector(p[first].x, 25, 100)) << "across the top first";
+  }
+  BaseObject* base = cage;
+  BaseObject::Free(base);
+
+  cage = BuildCageSpline(100.0, 25.0, 1, 1);
+  EXPECT_DOUBLE_EQ(cage->GetPointR()[16].y, 0.0);
+  EXPECT_DOUBLE_EQ(cage->GetPointR()[20].x, 0.0);
+  EXPECT_DOUBLE_EQ(cage->GetPointR()[24].z, 0.0);
+  base = cage;
+  BaseObject::Free(base);
+
+  // Counts no description allows cannot overflow into a small spline.
+  EXPECT_EQ(BuildCageSpline(1.0, 1.0, LIMIT_MAX_INT32, LIMIT_MAX_INT32), nullptr);
+}
+
+class Cage : public PlotFixture {
+protected:
+  static void SetUpTestSuite() {
+    PlotFixture::SetUpTestSuite();
+    RegisterSplineComponents();
+  }
+  void SetUp() override {
+    PlotFixture::SetUp();
+    cage = BaseObject::Alloc(Osurfocage);
+    cage->InsertUnder(op);
+  }
+  SplineObject* Spline() const { return dynamic_cast<SplineObject*>(cage->GetCache()); }
+  // One pass; whether the cage got a new spline in it (the plot's own null is always new).
+  bool Rebuilt() { return ExecutePasses(doc).cachesBuilt > 1; }
+
+  BaseObject* cage = nullptr;
+};
+
+TEST_F(Cage, SpansThePlotsSizeAndHeightAndFollowsThemButNotTheFormula) {
+  EXPECT_TRUE(Rebuilt());
+  ASSERT_NE(Spline(), nullptr);
+  EXPECT_EQ(Spline()->GetPointR()[0], Vector(-100, 25, -100));
+  EXPECT_TRUE(Rebuilt()) << "first sight of the plot's size and height";
+  EXPECT_FALSE(Rebuilt());
+  Set(SURFO_FORMULA, String("x * z"));
+  EXPECT_FALSE(Rebuilt()) << "the box does not depend on the samples";
+
+  Set(SURFO_HEIGHT, 0.0);
+  EXPECT_TRUE(Rebuilt());
+  EXPECT_EQ(Spline()->GetPointR()[0].y, 0.0);
+  EXPECT_EQ(Spline()->GetPointR()[4].y, 0.0);
+  EXPECT_FALSE(Rebuilt());
+
+  cage->SetParameter(DescID(SURFOCAGE_RINGS), GeData(Int32(1)));
+  EXPECT_TRUE(Rebuilt());
+  EXPECT_EQ(Spline()->GetPointCount(), 20);
+
+  SetFrame(4);
+  EXPECT_TRUE(Rebuilt());
+  EXPECT_FALSE(Rebuilt());
+}
+
+TEST_F(Cage, ASwitchedOffCageOrNoPlotGivesAnEmptySpline) {
+  cage->SetDeformMode(false);
+  ExecutePasses(doc);
+  ASSERT_NE(Spline(), nullptr);
+  EXPECT_EQ(Spline()->GetPointCount(), 0);
+  EXPECT_FALSE(cage->GetEnabling(DescID(SURFOCAGE_RINGS)));
+
+  cage->SetDeformMode(true);
+  cage->Remove();
+  doc->InsertObject(cage, nullptr, nullptr);
+  cage->Message(MSG_UPDATE);
+  ExecutePasses(doc);
+  EXPECT_EQ(Spline()->GetPointCount(), 0);
+  ObjectColorProperties colour;
+  cage->GetColorProperties(&colour);
+  EXPECT_EQ(colour.color, Vector(0.8, 0.8, 0.8));
+}
+
+}  // namespace
+}  // namespace vantelle
