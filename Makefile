@@ -43,7 +43,7 @@ test: test-normal test-asan
 
 demo: build
 	@mkdir -p out
-	$(BUILD)/vantelle plot --add mesh --add grid --add cage --set mesh.SURFOMESH_VERTEXCOLORS=true -o out/plot.glb
+	$(BUILD)/vantelle plot -o out/plot.glb
 
 bench: build
 	$(BUILD)/bench/vantelle_bench
@@ -53,9 +53,10 @@ fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DVANTELLE_FUZZ=ON -DVANTELLE_SANITIZE=ON -DVANTELLE_TESTS=OFF -DVANTELLE_BENCH=OFF
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
-	mkdir -p $(FUZZ_BUILD)/corpus/formula $(FUZZ_BUILD)/corpus/prepare
+	mkdir -p $(FUZZ_BUILD)/corpus/formula $(FUZZ_BUILD)/corpus/prepare $(FUZZ_BUILD)/corpus/scene
 	$(FUZZ_BUILD)/fuzz/formula_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=4096 $(FUZZ_BUILD)/corpus/formula fuzz/seeds/formula
 	$(FUZZ_BUILD)/fuzz/prepare_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=4096 $(FUZZ_BUILD)/corpus/prepare fuzz/seeds/formula
+	$(FUZZ_BUILD)/fuzz/scene_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=8192 $(FUZZ_BUILD)/corpus/scene fuzz/seeds/scene
 
 manual:
 	python3 tools/make_manual.py docs/manual.md docs/Vantelle.pdf

@@ -23,6 +23,7 @@
 #include <tiny_gltf.h>
 
 #include "app/app_error.h"
+#include "app/gltf_model.h"
 #include "host/polygon_object.h"
 #include "host/registry.h"
 #include "host/spline_object.h"
@@ -762,22 +763,37 @@ std::string CreateTemporaryBeside(const std::filesystem::path& target, const std
   throw Failure("cannot write " + shown + ": no free temporary name in its folder");
 }
 
-void WriteModel(const tinygltf::Model& model, const Filename& path) {
-  const std::filesystem::path target = path.GetPath();
-  const std::string shown = target.string();
-  if (target.empty() || !target.has_filename()) {
+}  // namespace
+
+tinygltf::Model BuildGltfModel(const BaseDocument* doc) {
+  ModelBuilder builder;
+  if (doc != nullptr) {
+    builder.AddDocument(*doc);
+  }
+  return std::move(builder.Finish());
+}
+
+StagedGlb::StagedGlb(const tinygltf::Model& model, const Filename& path) : target_(path.GetPath()) {
+  const std::string shown = target_.string();
+  if (target_.empty() || !target_.has_filename()) {
     throw Failure("cannot write " + (shown.empty() ? std::string("\"\"") : shown) + ": not a file name");
   }
-  const std::string temporary = CreateTemporaryBeside(target, shown);
-  // Removes the temporary file on every way out but the rename.
+  // Caught before writing a whole file that could never take its place.
+  std::error_code error;
+  if (std::filesystem::is_directory(target_, error)) {
+    throw Failure("cannot write " + shown + ": " + ErrorText(EISDIR));
+  }
+  const std::string temporary = CreateTemporaryBeside(target_, shown);
+  // The destructor does not run for an object never made, so the file is removed here on
+  // every way out but success.
   struct Cleanup {
-    std::string path;
+    const std::string* path;
     ~Cleanup() {
-      if (!path.empty()) {
-        std::remove(path.c_str());
+      if (path != nullptr) {
+        std::remove(path->c_str());
       }
     }
-  } cleanup{temporary};
+  } cleanup{&temporary};
 
   tinygltf::TinyGLTF writer;
   errno = 0;
@@ -788,20 +804,28 @@ void WriteModel(const tinygltf::Model& model, const Filename& path) {
   if (!written || !IsCompleteGlb(temporary)) {
     throw Failure("cannot write " + shown + ": " + (writeError != 0 ? ErrorText(writeError) : "the file is incomplete"));
   }
-  if (std::rename(temporary.c_str(), target.c_str()) != 0) {
-    throw Failure("cannot write " + shown + ": " + ErrorText(errno));
-  }
-  cleanup.path.clear();
+  temporary_ = temporary;
+  cleanup.path = nullptr;
 }
 
-}  // namespace
+StagedGlb::StagedGlb(StagedGlb&& other) noexcept
+    : temporary_(std::exchange(other.temporary_, std::string())), target_(std::move(other.target_)) {}
 
-void WriteGlb(BaseDocument* doc, const Filename& path) {
-  ModelBuilder builder;
-  if (doc != nullptr) {
-    builder.AddDocument(*doc);
+StagedGlb::~StagedGlb() {
+  if (!temporary_.empty()) {
+    std::remove(temporary_.c_str());
   }
-  WriteModel(builder.Finish(), path);
 }
+
+void StagedGlb::Commit() {
+  if (std::rename(temporary_.c_str(), target_.c_str()) != 0) {
+    throw Failure("cannot write " + target_.string() + ": " + ErrorText(errno));
+  }
+  temporary_.clear();
+}
+
+void WriteGltfModel(const tinygltf::Model& model, const Filename& path) { StagedGlb(model, path).Commit(); }
+
+void WriteGlb(BaseDocument* doc, const Filename& path) { WriteGltfModel(BuildGltfModel(doc), path); }
 
 }  // namespace vantelle::app

@@ -11,6 +11,7 @@
 #include "app/app_error.h"
 #include "app/params_command.h"
 #include "app/plot_command.h"
+#include "app/scene_commands.h"
 
 namespace {
 
@@ -36,6 +37,10 @@ int Run(int argc, char** argv) {
 
   vantelle::app::PlotOptions plotOptions;
   CLI::App* plot = vantelle::app::AddPlotCommand(app, plotOptions);
+  vantelle::app::RenderOptions renderOptions;
+  CLI::App* render = vantelle::app::AddRenderCommand(app, renderOptions);
+  vantelle::app::InfoOptions infoOptions;
+  CLI::App* info = vantelle::app::AddInfoCommand(app, infoOptions);
   vantelle::app::ParamsOptions paramsOptions;
   CLI::App* params = vantelle::app::AddParamsCommand(app, paramsOptions);
 
@@ -53,6 +58,12 @@ int Run(int argc, char** argv) {
 
   if (plot->parsed()) {
     return vantelle::app::RunPlot(plotOptions);
+  }
+  if (render->parsed()) {
+    return vantelle::app::RunRender(renderOptions);
+  }
+  if (info->parsed()) {
+    return vantelle::app::RunInfo(infoOptions);
   }
   if (params->parsed()) {
     return vantelle::app::RunParams(paramsOptions);

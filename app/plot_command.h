@@ -1,10 +1,12 @@
-// `vantelle plot`: one plot object, set up from the command line, evaluated once and
+// `vantelle plot`: the main job in one command. One plot object with its components, set
+// up from the command line, evaluated at a frame or over frames, written as glTF and
 // summarised.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "app/frames.h"
 #include "host/types.h"
 
 namespace CLI {
@@ -16,15 +18,18 @@ namespace vantelle::app {
 struct PlotOptions {
   std::string formula;
   bool hasFormula = false;  // an empty FORMULA is still a formula the user asked for
-  std::vector<std::string> components;  // kinds to add, in order: mesh, grid, cage, labels
+  Int32 preset = 0;
+  bool hasPreset = false;
+  std::vector<std::string> components;  // kinds to add, in order; none given: mesh, grid, cage
   std::vector<std::string> settings;    // [OBJECT.]NAME=VALUE, applied in order after the additions
   bool yes = false;                     // answer the module's questions Yes
   bool no = false;                      // answer them No
-  Int32 frame = 0;
+  FrameOptions frames;
   Int32 fps = 30;
   bool json = false;
   std::string pluginFolder;  // empty: the default beside the executable
-  std::string output;        // a .glb file to write the evaluated document to; empty: none
+  std::string output;        // a .glb file to write; empty: none
+  std::string save;          // a scene file to save the set-up plot to; empty: none
 };
 
 // Registers the subcommand on `app`, filling `options` when it is parsed.

@@ -12,6 +12,7 @@
 #include "host/execution.h"
 #include "host/parameter_text.h"
 #include "host/registry.h"
+#include "host/scene_file.h"
 
 namespace vantelle::app {
 
@@ -103,6 +104,27 @@ GeData Session::GetParameterByName(const BaseObject* op, std::string_view name) 
     op->GetParameter(DescID(param->id), value);
   }
   return value;
+}
+
+void Session::LoadDocument(const Filename& scene) {
+  SceneError error;
+  BaseDocument* doc = LoadScene(scene, &error);
+  if (doc == nullptr) {
+    throw BadInput(error.Format().GetStd());
+  }
+  BaseDocument::Free(doc_);
+  doc_ = doc;
+}
+
+void Session::SaveDocument(const Filename& scene) const {
+  String error;
+  if (!SaveScene(doc_, scene, &error)) {
+    throw Failure(error.GetStd());
+  }
+}
+
+Int32 Session::GetFrame() const {
+  return doc_->GetTime().GetFrame(doc_->GetFps());
 }
 
 void Session::SetFrame(Int32 frame) {

@@ -28,6 +28,11 @@ public:
 
   // A new empty document at `fps` frames per second; replaces any earlier one.
   void NewDocument(Int32 fps);
+  // Reads a scene file as the document, replacing any earlier one. BadInput naming the
+  // file and line when it cannot be read.
+  void LoadDocument(const Filename& scene);
+  // Saves the document as a scene file; Failure when it cannot be written.
+  void SaveDocument(const Filename& scene) const;
   BaseDocument* GetDocument() const { return doc_; }
 
   // A new object of a registered type, inserted at the top of the document. Failure
@@ -43,6 +48,8 @@ public:
 
   // Moves the document to frame `frame` at its frame rate.
   void SetFrame(Int32 frame);
+  // The frame the document's time falls on.
+  Int32 GetFrame() const;
   // What one evaluation pass cost.
   struct EvaluationCost {
     double seconds = 0.0;

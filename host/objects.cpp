@@ -145,6 +145,8 @@ BaseObject* BaseObject::Alloc(Int32 type) {
   }
   auto* op = new BaseObject(type);
   op->plugin_ = plugin;
+  // A new object is called what its type is called, as in the host's object menu.
+  op->SetName(plugin->name);
   op->AttachNodeData(std::unique_ptr<NodeData>(data));
   if (!data->Init(op)) {
     Free(op);

@@ -69,7 +69,8 @@ public:
 class BaseObject : public BaseList2D {
 public:
   // A new object of a built-in or registered plug-in type (allocator, then Init), or
-  // null when the type is unknown, the allocation fails or Init refuses.
+  // null when the type is unknown, the allocation fails or Init refuses. A plug-in object
+  // is named after its type.
   static BaseObject* Alloc(Int32 type);
   // Frees the object and its subtree (unlinking it first) and sets the pointer to null.
   static void Free(BaseObject*& op);

@@ -90,7 +90,8 @@ TEST(AppPlot, DefaultPlotSummarisesTheWholeGrid) {
   EXPECT_EQ(r.err, "");
   EXPECT_NE(r.out.find("2601 (51 x 51)"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("Sin(x) * Cos(z)"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find(" ms\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(" ms, 2601 formula evaluations\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("components  mesh, grid, cage\n"), std::string::npos) << r.out;
 }
 
 TEST(AppPlot, JsonHasEveryKeyWithTheDefaultPlotsValues) {
@@ -158,7 +159,13 @@ TEST(AppPlot, BadInputExitsTwoNamingTheProblemAndPrintsNothing) {
       {{"plot", "--set", "SURFO_RESOLUTION=10", "--set", "SURFO_SIZE=-1"}, "SURFO_SIZE"},
       {{"plot", "Sin("}, "has no value at any sample"},
       {{"plot", "--add", "teapot"}, "--add teapot: not a component"},
-      {{"plot", "--set", "mesh.SURFOMESH_MODE=1"}, "the plot has no mesh (add one with --add mesh)"},
+      {{"plot", "--add", "none", "--set", "mesh.SURFOMESH_MODE=1"}, "the plot has no mesh (add one with --add mesh)"},
+      {{"plot", "--add", "grid", "--set", "cage.SURFOCAGE_RINGS=1"}, "the plot has no cage"},
+      {{"plot", "--preset", "11"}, "--preset"},
+      {{"plot", "x", "--preset", "2"}, "--preset"},
+      {{"plot", "--frames", "5:2"}, "the last frame comes before the first"},
+      {{"plot", "--frames", "1-5"}, "expected A:B"},
+      {{"plot", "--frame", "1", "--frames", "1:2"}, "--frame"},
       {{"plot", "--set", "vase.X=1"}, "unknown object vase"},
       {{"plot", "--add", "mesh", "--set", "mesh.SURFOMESH_MODE=9"}, "SURFOMESH_MODE"},
       {{"plot", "--yes", "--no"}, "--no"},
@@ -212,7 +219,7 @@ TEST(AppPlot, WritesTheMeshAsGlbAndAsksBeforeASecondOfAKind) {
   const std::string out = (folder / "plot.glb").string();
   RunResult r = RunApp({"plot", "--add", "mesh", "--set", "mesh.SURFOMESH_VERTEXCOLORS=true", "-o", out});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_NE(r.out.find("wrote " + out + "\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("wrote       " + out + "\n"), std::string::npos) << r.out;
   ASSERT_TRUE(std::filesystem::exists(out));
   EXPECT_GT(std::filesystem::file_size(out), 2601u * 12u) << "positions of every sample at least";
 
@@ -244,6 +251,107 @@ TEST(AppCli, HelpAndVersionGoToStdoutAndSucceed) {
   r = RunApp({"--version"});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.out.rfind("vantelle ", 0), 0u) << r.out;
+}
+
+}  // namespace
+
+namespace {
+
+std::string ReadBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class AppScenes : public ::testing::Test {
+protected:
+  void SetUp() override {
+    folder = std::filesystem::temp_directory_path() /
+             ("vantelle_scenes_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+  }
+  void TearDown() override { std::filesystem::remove_all(folder); }
+  std::string Path(const char* name) const { return (folder / name).string(); }
+  void Write(const char* name, const std::string& text) const { std::ofstream(folder / name) << text; }
+
+  std::filesystem::path folder;
+};
+
+TEST_F(AppScenes, ASavedSceneRendersTheSameFileByteForByte) {
+  RunResult r = RunApp({"plot", "Sin(x) * Cos(z) * r / 25", "--set", "SURFO_SIZE=300", "--set",
+                        "grid.SURFOGRID_STEP=5", "--frame", "7", "--save", Path("scene.json"), "-o",
+                        Path("direct.glb")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("saved       " + Path("scene.json")), std::string::npos) << r.out;
+  r = RunApp({"render", Path("scene.json"), "-o", Path("rendered.glb")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("frame       7 at 30 fps"), std::string::npos) << "the scene's own time: " << r.out;
+  const std::string direct = ReadBytes(folder / "direct.glb");
+  ASSERT_GT(direct.size(), 1000u);
+  EXPECT_TRUE(direct == ReadBytes(folder / "rendered.glb")) << "the same scene must write the same file";
+
+  r = RunApp({"info", Path("scene.json")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("SURFO_SIZE"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("SURFOGRID_STEP   5"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("values"), std::string::npos) << r.out;
+}
+
+TEST_F(AppScenes, BadScenesAreRefusedWithTheirLineAndNothingIsWritten) {
+  Write("out.glb", "keep me");
+  Write("broken.json", "{\n  \"vantelle_scene\": 1,\n  \"objects\": [\n    {\"type\": \"Osurfo\",,}\n  ]\n}\n");
+  Write("unknown_type.json", "{\"vantelle_scene\": 1,\n \"objects\": [{\"type\": \"Oteapot\"}]}");
+  Write("unknown_param.json",
+        "{\"vantelle_scene\": 1,\n \"objects\": [{\"type\": \"Osurfo\",\n  \"parameters\": {\"SURFO_RESOLUTON\": 3}}]}");
+  Write("range.json",
+        "{\"vantelle_scene\": 1,\n \"objects\": [{\"type\": \"Osurfo\",\n  \"parameters\": {\"SURFO_RESOLUTION\": 5000}}]}");
+  Write("wrong_type.json",
+        "{\"vantelle_scene\": 1,\n \"objects\": [{\"type\": \"Osurfo\",\n  \"parameters\": {\"SURFO_FORMULA\": 5}}]}");
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"broken.json", "broken.json:4"},
+      {"unknown_type.json", "Oteapot"},
+      {"unknown_param.json", "unknown_param.json:3"},
+      {"range.json", "above the maximum 2000"},
+      {"wrong_type.json", "SURFO_FORMULA"},
+      {"missing.json", "missing.json"},
+  };
+  for (const auto& [file, fragment] : cases) {
+    const RunResult r = RunApp({"render", Path(file.c_str()), "-o", Path("out.glb")});
+    EXPECT_EQ(r.exitCode, 2) << file << ": " << r.err;
+    EXPECT_EQ(r.out, "") << file;
+    EXPECT_NE(r.err.find(fragment), std::string::npos) << file << ": \"" << r.err << "\" lacks \"" << fragment << "\"";
+    EXPECT_EQ(ReadBytes(folder / "out.glb"), "keep me") << file << ": the existing output is untouched";
+  }
+  EXPECT_EQ(RunApp({"info", Path("range.json")}).exitCode, 2);
+  EXPECT_EQ(RunApp({"render"}).exitCode, 2);
+}
+
+TEST_F(AppScenes, FramesOfATimeFormulaAnimateAndFramesWithoutTimeSampleOnce) {
+  nlohmann::json j = RunJson({"plot", "Sin(x + t * 90) * Cos(z)", "--frames", "0:9", "-o", Path("wave.glb")});
+  EXPECT_EQ(j["frames"]["count"], 10);
+  EXPECT_EQ(j["evaluations"], 10 * 2601) << "a time formula samples every frame";
+  EXPECT_EQ(j["animated"], true);
+  EXPECT_TRUE(std::filesystem::exists(folder / "wave.glb"));
+
+  j = RunJson({"plot", "x * x * z", "--frames", "0:9", "-o", Path("still.glb")});
+  EXPECT_EQ(j["evaluations"], 2601) << "no time: sampled once";
+  EXPECT_EQ(j["animated"], false);
+  EXPECT_EQ(j["files"].size(), 1u);
+}
+
+TEST(AppParams, ListsEveryTypeOrOne) {
+  RunResult r = RunApp({"params"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  for (const char* type : {"Osurfo", "Osurfomesh", "Osurfogrid", "Osurfocage"}) {
+    EXPECT_NE(r.out.find(type), std::string::npos) << type;
+  }
+  r = RunApp({"params", "mesh", "--json"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const nlohmann::json j = nlohmann::json::parse(r.out);
+  ASSERT_EQ(j.size(), 1u);
+  EXPECT_EQ(j[0]["type"], "Osurfomesh");
+  EXPECT_EQ(j[0]["parameters"].size(), 7u);
+  EXPECT_EQ(RunApp({"params", "teapot"}).exitCode, 2);
 }
 
 }  // namespace

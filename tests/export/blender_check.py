@@ -1,9 +1,10 @@
-"""Imports one .glb into Blender and checks the largest surface mesh it brings in, and
-the line objects (meshes of edges without faces) that lines become.
+"""Imports one .glb into Blender and checks the largest surface mesh it brings in, the
+line objects (meshes of edges without faces) that lines become, and the animation of the
+largest mesh.
 
     blender -b --factory-startup --python blender_check.py -- FILE.glb \
         [--mesh-vertices N] [--mesh-triangles N] [--uv] [--colors] [--objects N] \
-        [--line-objects N] [--min-line-edges N]
+        [--line-objects N] [--min-line-edges N] [--animation-frames N]
 
 Prints what it found and ends Blender with exit code 0 when every expectation holds, 1
 when one does not, 2 for bad arguments.
@@ -24,6 +25,8 @@ def parse_arguments(argv):
     parser.add_argument("--objects", type=int, help="objects the import creates")
     parser.add_argument("--line-objects", type=int, help="objects with edges but no faces")
     parser.add_argument("--min-line-edges", type=int, help="edges of all line objects together, at least")
+    parser.add_argument("--animation-frames", type=int,
+                        help="frames the largest mesh plays: shape keys and keyframes, one each per frame")
     return parser.parse_args(args)
 
 
@@ -76,10 +79,50 @@ def check(options):
         failures.append("no UV map")
     if options.colors and not colours:
         failures.append("no colour attribute")
+    if options.animation_frames is not None:
+        failures += check_animation(mesh, options.animation_frames)
     for failure in failures:
         print(f"blender_check: MISMATCH {failure}")
     print("blender_check: " + ("FAILED" if failures else "OK"))
     return 1 if failures else 0
+
+
+def check_animation(mesh, frames):
+    """Blender 3.4 imports each morph target as a shape key and the weights animation as an
+    action on the shape keys, one F-curve per key with a keyframe per animation time (in
+    the scene's frames, which need not be the file's). Frame k shows all of key k alone, so
+    the keyframe where each key is 1 differs from key to key."""
+    keys = mesh.shape_keys
+    blocks = [b for b in keys.key_blocks if b != keys.reference_key] if keys else []
+    action = keys.animation_data.action if keys and keys.animation_data else None
+    curves = list(action.fcurves) if action else []
+    print(f"blender_check: {len(blocks)} shape keys besides the basis, action "
+          f"{action.name if action else None} over frames "
+          f"{tuple(action.frame_range) if action else None} with {len(curves)} F-curves")
+    if len(blocks) != frames:
+        return [f"shape keys: found {len(blocks)}, expected {frames}"]
+    if action is None:
+        return ["the shape keys have no action"]
+    failures = []
+    if len(curves) != frames:
+        failures.append(f"F-curves: found {len(curves)}, expected {frames}")
+    full_at = set()
+    for curve in curves:
+        points = curve.keyframe_points
+        if len(points) != frames:
+            failures.append(f"{curve.data_path}: {len(points)} keyframes, expected {frames}")
+            continue
+        full = [i for i, p in enumerate(points) if abs(p.co[1] - 1.0) < 1e-6]
+        others = [p.co[1] for p in points if abs(p.co[1]) > 1e-6 and abs(p.co[1] - 1.0) >= 1e-6]
+        if len(full) != 1 or others:
+            failures.append(f"{curve.data_path}: not 1 at one keyframe and 0 at the others")
+        else:
+            full_at.add(full[0])
+    if not failures and len(full_at) != frames:
+        failures.append("some keyframes show two shape keys at once")
+    if action.frame_range[1] <= action.frame_range[0] and frames > 1:
+        failures.append(f"the action spans no time: {tuple(action.frame_range)}")
+    return failures
 
 
 def main():

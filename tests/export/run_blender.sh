@@ -2,7 +2,7 @@
 # Writes a .glb (see write_glb.sh) and imports it into Blender, checking the largest surface
 # mesh (the 51 x 51 plot surface with texture coordinates and vertex colours) and the lines
 # beside it.
-#   run_blender.sh plot|sample PRODUCER
+#   run_blender.sh plot|wave|sample|animated PRODUCER
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -20,10 +20,17 @@ if [ "$1" = sample ]; then
   # Plot, Surface, Cube, Wire, and a generator holding three spheres; the wire's loop of 8
   # points and strip of 4, 3 spans each of at least 4 sub-points.
   expectations+=(--objects 8 --line-objects 1 --min-line-edges $(((8 + 3) * 4)))
-elif "$2" plot --add grid --add cage >/dev/null 2>&1; then
-  # The same probe as write_glb.sh's: with the app able to add them, the grid's 51 + 51
-  # lines of 50 spans each and the cage's wire box come in as objects of their own.
+elif [ "$1" = animated ]; then
+  # Surface, grid lines and a box; two line segments of 50 spans of 5 sub-points each, and
+  # the 12 frames the surface moves through.
+  expectations+=(--objects 3 --line-objects 1 --min-line-edges $((2 * 50 * 5)) --animation-frames 12)
+else
+  # The grid's 51 + 51 lines of 50 spans each and the cage's wire box come in as objects
+  # of their own; the wave moves through its 30 frames.
   expectations+=(--line-objects 2 --min-line-edges $((102 * 50 + 12)))
+  if [ "$1" = wave ]; then
+    expectations+=(--animation-frames 30)
+  fi
 fi
 # Blender's own user settings and add-ons stay out of it; an uncaught error in the script
 # still ends Blender with a failure.

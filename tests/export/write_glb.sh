@@ -2,7 +2,10 @@
 # Writes the .glb that the export checks read.
 #   write_glb.sh plot VANTELLE OUT        the default plot with its vertex-coloured surface,
 #                                         grid and cage, as the app writes it
+#   write_glb.sh wave VANTELLE OUT        a time formula over frames 0 to 29, animated
 #   write_glb.sh sample EXPORT_TESTS OUT  export_tests' scene of several objects
+#   write_glb.sh animated EXPORT_TESTS OUT  export_tests' surface, lines and box over 12
+#                                         frames, animated by morph targets
 set -euo pipefail
 
 kind=$1
@@ -11,19 +14,19 @@ out=$3
 
 case "$kind" in
   plot)
-    # The grid and cage add lines beside the surface; an app that cannot add them yet
-    # still has its surface checked.
-    if "$producer" plot --add grid --add cage >/dev/null 2>&1; then
-      "$producer" plot --add mesh --add grid --add cage --set mesh.SURFOMESH_VERTEXCOLORS=true -o "$out"
-    else
-      "$producer" plot --add mesh --set mesh.SURFOMESH_VERTEXCOLORS=true -o "$out"
-    fi
+    "$producer" plot -o "$out" >/dev/null
+    ;;
+  wave)
+    "$producer" plot "Sin(x + t * 90) * Cos(z)" --frames 0:29 -o "$out" >/dev/null
     ;;
   sample)
     VANTELLE_EXPORT_SAMPLE="$out" "$producer" --gtest_filter='GltfExportTest.SampleScene' >/dev/null
     ;;
+  animated)
+    VANTELLE_EXPORT_ANIMATED="$out" "$producer" --gtest_filter='GltfAnimationTest.AnimatedSample' >/dev/null
+    ;;
   *)
-    echo "write_glb.sh: unknown kind '$kind' (plot or sample)" >&2
+    echo "write_glb.sh: unknown kind '$kind' (plot, wave, sample or animated)" >&2
     exit 2
     ;;
 esac

@@ -1,0 +1,54 @@
+// Evaluating a document at one frame or over a range of frames, and writing what it shows
+// as glTF: one file for one frame, an animated file (or one file per frame when the
+// topology changes) for a range.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/session.h"
+
+namespace CLI {
+class App;
+}
+
+namespace vantelle::app {
+
+// --frame F or --frames A:B as the user gave them.
+struct FrameOptions {
+  Int32 frame = 0;
+  bool hasFrame = false;
+  std::string range;  // "A:B"; empty when not given
+};
+
+// Adds --frame and --frames (mutually exclusive) to a command.
+void AddFrameOptions(CLI::App& command, FrameOptions& options);
+
+struct FrameRange {
+  Int32 first = 0;
+  Int32 last = 0;
+  bool isRange = false;  // --frames: several frames, animated output
+  Int32 Count() const { return last - first + 1; }
+};
+
+// The frames to evaluate: the range, the single frame, or `currentFrame` when neither
+// was given. BadInput for malformed or reversed ranges and for ranges of more than
+// 100000 frames.
+FrameRange ResolveFrames(const FrameOptions& options, Int32 currentFrame);
+
+struct FramesOutcome {
+  Session::EvaluationCost last;  // the last frame's evaluation
+  double seconds = 0.0;          // all frames
+  Int64 evaluations = 0;         // all frames
+  Int64 failures = 0;            // all frames
+  Int32 frames = 0;
+  bool animated = false;         // one file that animates
+  std::vector<std::string> files;  // what was written
+};
+
+// Evaluates every frame in order (as a host plays back: time and frame advance, and time
+// formulas sample again), and writes `output` when it is not empty. Evaluations for a file
+// run as external rendering. A progress bar shows on a terminal for long runs.
+FramesOutcome EvaluateFrames(Session& session, const FrameRange& frames, const std::string& output);
+
+}  // namespace vantelle::app

@@ -1,0 +1,603 @@
+#include "app/gltf_animation.h"
+
+#include <tiny_gltf.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/app_error.h"
+#include "app/gltf_model.h"
+
+namespace vantelle::app {
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+// A node's transform as the model has it; glTF's defaults where a part is left out.
+struct Transform {
+  std::vector<double> translation, rotation, scale;
+};
+
+struct Bounds {
+  std::vector<double> min, max;
+};
+
+// One captured frame, kept so that what does not change is held once however many frames
+// there are: a buffer view whose bytes equal the previous frame's shares them, and the
+// model without its bytes, transforms and bounds (the numbers that change as the plot
+// moves) shares the previous frame's when they are equal.
+struct Frame {
+  std::shared_ptr<const tinygltf::Model> structure;
+  std::vector<std::shared_ptr<const Bytes>> views;
+  std::vector<Transform> transforms;  // per node
+  std::vector<Bounds> bounds;         // per accessor
+  Int32 number = 0;                   // the document's frame
+
+  const tinygltf::Model& Model() const { return *structure; }
+};
+
+// The attributes a morph target may change. The validator accepts colour targets, and a
+// plot whose colours follow its height changes them together with the positions.
+constexpr std::array<const char*, 3> kMorphed = {"POSITION", "NORMAL", "COLOR_0"};
+
+// glTF's bounds for its binary chunk, less room for the JSON, as ModelBuilder keeps them.
+constexpr std::size_t kMaxBinBytes = std::numeric_limits<UInt32>::max() - (std::size_t(1) << 26);
+
+struct Span {
+  const unsigned char* data = nullptr;
+  std::size_t bytes = 0;
+};
+
+// The bytes an accessor reads; ModelBuilder packs each accessor into a view of its own.
+Span BytesOf(const Frame& frame, int index) {
+  const tinygltf::Accessor& accessor = frame.Model().accessors.at(static_cast<std::size_t>(index));
+  if (accessor.bufferView < 0) {
+    return {};
+  }
+  const Bytes& view = *frame.views.at(static_cast<std::size_t>(accessor.bufferView));
+  const std::size_t bytes = accessor.count *
+                            static_cast<std::size_t>(tinygltf::GetComponentSizeInBytes(accessor.componentType)) *
+                            static_cast<std::size_t>(tinygltf::GetNumComponentsInType(accessor.type));
+  if (frame.Model().bufferViews[accessor.bufferView].byteStride != 0 || accessor.byteOffset + bytes > view.size()) {
+    throw std::logic_error("glTF accessor " + std::to_string(index) + " is not packed into its view");
+  }
+  return {view.data() + accessor.byteOffset, bytes};
+}
+
+bool SameBytes(const Frame& a, int accessorA, const Frame& b, int accessorB) {
+  const Span x = BytesOf(a, accessorA);
+  const Span y = BytesOf(b, accessorB);
+  return x.bytes == y.bytes && (x.data == y.data || x.bytes == 0 || std::memcmp(x.data, y.data, x.bytes) == 0);
+}
+
+std::vector<float> Floats(const Frame& frame, int accessor) {
+  const Span span = BytesOf(frame, accessor);
+  std::vector<float> values(span.bytes / sizeof(float));
+  if (span.bytes != 0) {
+    std::memcpy(values.data(), span.data, span.bytes);
+  }
+  return values;
+}
+
+bool SameShape(const tinygltf::Accessor& a, const tinygltf::Accessor& b) {
+  return a.count == b.count && a.type == b.type && a.componentType == b.componentType;
+}
+
+bool SameTopology(const Frame& a, const Frame& b) {
+  const tinygltf::Model& x = a.Model();
+  const tinygltf::Model& y = b.Model();
+  if (x.defaultScene != y.defaultScene || x.scenes.size() != y.scenes.size() || x.nodes.size() != y.nodes.size() ||
+      x.meshes.size() != y.meshes.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < x.scenes.size(); ++i) {
+    if (x.scenes[i].nodes != y.scenes[i].nodes) {
+      return false;
+    }
+  }
+  for (std::size_t i = 0; i < x.nodes.size(); ++i) {
+    if (x.nodes[i].name != y.nodes[i].name || x.nodes[i].mesh != y.nodes[i].mesh ||
+        x.nodes[i].children != y.nodes[i].children) {
+      return false;
+    }
+  }
+  for (std::size_t m = 0; m < x.meshes.size(); ++m) {
+    const std::vector<tinygltf::Primitive>& p = x.meshes[m].primitives;
+    const std::vector<tinygltf::Primitive>& q = y.meshes[m].primitives;
+    if (p.size() != q.size()) {
+      return false;
+    }
+    for (std::size_t i = 0; i < p.size(); ++i) {
+      if (p[i].mode != q[i].mode || p[i].attributes.size() != q[i].attributes.size() ||
+          (p[i].indices < 0) != (q[i].indices < 0)) {
+        return false;
+      }
+      for (const auto& [name, accessor] : p[i].attributes) {
+        const auto other = q[i].attributes.find(name);
+        if (other == q[i].attributes.end() || !SameShape(x.accessors[accessor], y.accessors[other->second])) {
+          return false;
+        }
+      }
+      if (p[i].indices >= 0 && !SameBytes(a, p[i].indices, b, q[i].indices)) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+// A transform's parts with glTF's defaults filled in, so that a part left out and the
+// same value written compare equal.
+std::vector<double> Translation(const Transform& t) {
+  return t.translation.empty() ? std::vector<double>{0, 0, 0} : t.translation;
+}
+std::vector<double> Rotation(const Transform& t) {
+  return t.rotation.empty() ? std::vector<double>{0, 0, 0, 1} : t.rotation;
+}
+std::vector<double> Scale(const Transform& t) {
+  return t.scale.empty() ? std::vector<double>{1, 1, 1} : t.scale;
+}
+
+struct Path {
+  const char* name;
+  std::vector<double> (*of)(const Transform&);
+  int type;
+};
+constexpr std::array<Path, 3> kPaths = {{{"translation", &Translation, TINYGLTF_TYPE_VEC3},
+                                         {"rotation", &Rotation, TINYGLTF_TYPE_VEC4},
+                                         {"scale", &Scale, TINYGLTF_TYPE_VEC3}}};
+
+// What changes over the frames, found once for both HasMotion and WriteAnimated.
+struct Plan {
+  struct Attribute {
+    std::string name;
+    std::vector<char> changed;  // per frame: whether it differs from frame 0
+  };
+  struct Primitive {
+    std::vector<Attribute> attributes;  // only those that change
+  };
+  struct Mesh {
+    std::vector<Primitive> primitives;
+    bool animated = false;
+  };
+  std::vector<Mesh> meshes;
+  std::vector<std::pair<int, const Path*>> transforms;  // node and the part of it that moves
+
+  bool Any() const {
+    return !transforms.empty() || std::any_of(meshes.begin(), meshes.end(), [](const Mesh& m) { return m.animated; });
+  }
+};
+
+// Needs frames of one topology.
+Plan MakePlan(const std::vector<Frame>& frames) {
+  Plan plan;
+  const Frame& first = frames.front();
+  const tinygltf::Model& base = first.Model();
+  plan.meshes.resize(base.meshes.size());
+  for (std::size_t m = 0; m < base.meshes.size(); ++m) {
+    Plan::Mesh& mesh = plan.meshes[m];
+    for (std::size_t p = 0; p < base.meshes[m].primitives.size(); ++p) {
+      Plan::Primitive& primitive = mesh.primitives.emplace_back();
+      for (const char* name : kMorphed) {
+        const auto found = base.meshes[m].primitives[p].attributes.find(name);
+        if (found == base.meshes[m].primitives[p].attributes.end()) {
+          continue;
+        }
+        Plan::Attribute attribute{name, std::vector<char>(frames.size(), 0)};
+        bool any = false;
+        for (std::size_t k = 1; k < frames.size(); ++k) {
+          const int other = frames[k].Model().meshes[m].primitives[p].attributes.at(name);
+          attribute.changed[k] = SameBytes(first, found->second, frames[k], other) ? 0 : 1;
+          any = any || attribute.changed[k] != 0;
+        }
+        if (any) {
+          primitive.attributes.push_back(std::move(attribute));
+          mesh.animated = true;
+        }
+      }
+    }
+  }
+  for (std::size_t n = 0; n < base.nodes.size(); ++n) {
+    for (const Path& path : kPaths) {
+      const std::vector<double> start = path.of(first.transforms[n]);
+      if (std::any_of(frames.begin() + 1, frames.end(),
+                      [&](const Frame& f) { return path.of(f.transforms[n]) != start; })) {
+        plan.transforms.emplace_back(static_cast<int>(n), &path);
+      }
+    }
+  }
+  return plan;
+}
+
+// The frame's model made whole again, with room for `extra` bytes more in its buffer.
+tinygltf::Model Assemble(const Frame& frame, std::size_t extra = 0) {
+  tinygltf::Model model = frame.Model();
+  for (std::size_t i = 0; i < model.nodes.size(); ++i) {
+    model.nodes[i].translation = frame.transforms[i].translation;
+    model.nodes[i].rotation = frame.transforms[i].rotation;
+    model.nodes[i].scale = frame.transforms[i].scale;
+  }
+  for (std::size_t i = 0; i < model.accessors.size(); ++i) {
+    model.accessors[i].minValues = frame.bounds[i].min;
+    model.accessors[i].maxValues = frame.bounds[i].max;
+  }
+  if (frame.views.empty()) {
+    return model;
+  }
+  std::size_t size = 0;
+  for (std::size_t i = 0; i < frame.views.size(); ++i) {
+    size = std::max(size, model.bufferViews[i].byteOffset + frame.views[i]->size());
+  }
+  Bytes& bin = model.buffers.at(0).data;
+  bin.reserve(size + extra);
+  bin.assign(size, 0);
+  for (std::size_t i = 0; i < frame.views.size(); ++i) {
+    std::copy(frame.views[i]->begin(), frame.views[i]->end(),
+              bin.begin() + static_cast<std::ptrdiff_t>(model.bufferViews[i].byteOffset));
+  }
+  return model;
+}
+
+// Adds the morph targets and the animation to frame 0's model.
+class AnimationWriter {
+public:
+  AnimationWriter(tinygltf::Model& model, const std::vector<Frame>& frames, const Plan& plan, Int32 fps)
+      : model_(model), frames_(frames), plan_(plan), fps_(fps) {}
+
+  // Bytes the animation adds to the buffer.
+  static std::size_t ExtraBytes(const tinygltf::Model& base, const std::vector<Frame>& frames, const Plan& plan) {
+    const std::size_t n = frames.size();
+    std::size_t bytes = n * sizeof(float);  // the times
+    bool weights = false;
+    for (std::size_t m = 0; m < plan.meshes.size(); ++m) {
+      weights = weights || plan.meshes[m].animated;
+      for (std::size_t p = 0; p < plan.meshes[m].primitives.size(); ++p) {
+        for (const Plan::Attribute& attribute : plan.meshes[m].primitives[p].attributes) {
+          const tinygltf::Accessor& a = base.accessors[base.meshes[m].primitives[p].attributes.at(attribute.name)];
+          const auto changed =
+              static_cast<std::size_t>(std::count(attribute.changed.begin(), attribute.changed.end(), 1));
+          bytes +=
+              changed * a.count * static_cast<std::size_t>(tinygltf::GetNumComponentsInType(a.type)) * sizeof(float);
+        }
+      }
+    }
+    if (weights) {
+      bytes += n * n * sizeof(float);
+    }
+    for (const auto& [node, path] : plan.transforms) {
+      bytes += n * static_cast<std::size_t>(tinygltf::GetNumComponentsInType(path->type)) * sizeof(float);
+    }
+    return bytes;
+  }
+
+  void Add() {
+    const std::size_t n = frames_.size();
+    tinygltf::Animation animation;
+    animation.name = "Frames";
+    std::vector<float> times(n);
+    for (std::size_t k = 0; k < n; ++k) {
+      times[k] = static_cast<float>(static_cast<double>(k) / fps_);
+    }
+    const int input = AddFloats(times, TINYGLTF_TYPE_SCALAR, 0, true);
+
+    // Frame k has all of target k and nothing else, so that the animation passes through
+    // every frame and blends between neighbours.
+    int weights = -1;
+    for (std::size_t m = 0; m < plan_.meshes.size(); ++m) {
+      if (!plan_.meshes[m].animated) {
+        continue;
+      }
+      AddTargets(static_cast<int>(m));
+      if (weights < 0) {
+        std::vector<float> identity(n * n, 0.0f);
+        for (std::size_t k = 0; k < n; ++k) {
+          identity[k * n + k] = 1.0f;
+        }
+        weights = AddFloats(identity, TINYGLTF_TYPE_SCALAR, 0, false);
+      }
+      for (std::size_t node = 0; node < model_.nodes.size(); ++node) {
+        if (model_.nodes[node].mesh == static_cast<int>(m)) {
+          AddChannel(animation, input, weights, static_cast<int>(node), "weights");
+        }
+      }
+    }
+    for (const auto& [node, path] : plan_.transforms) {
+      std::vector<float> values;
+      std::vector<double> last;
+      for (const Frame& frame : frames_) {
+        std::vector<double> value = path->of(frame.transforms[node]);
+        // A rotation and its negative are the same turn, and the model writes the one
+        // with w >= 0; interpolating from one sign to the other would take the long way.
+        if (path->type == TINYGLTF_TYPE_VEC4 && !last.empty() &&
+            value[0] * last[0] + value[1] * last[1] + value[2] * last[2] + value[3] * last[3] < 0.0) {
+          for (double& c : value) {
+            c = -c;
+          }
+        }
+        values.insert(values.end(), value.begin(), value.end());
+        last = std::move(value);
+      }
+      AddChannel(animation, input, AddFloats(values, path->type, 0, false), node, path->name);
+    }
+    model_.animations.push_back(std::move(animation));
+  }
+
+private:
+  void AddTargets(int m) {
+    const std::size_t n = frames_.size();
+    tinygltf::Mesh& mesh = model_.meshes[m];
+    for (std::size_t p = 0; p < mesh.primitives.size(); ++p) {
+      tinygltf::Primitive& primitive = mesh.primitives[p];
+      const std::vector<Plan::Attribute>& changing = plan_.meshes[m].primitives[p].attributes;
+      primitive.targets.assign(n, {});
+      // Every primitive of the mesh needs as many targets; one that stays put gets
+      // targets of zeros, which take no bytes.
+      const int vertices = static_cast<int>(model_.accessors[primitive.attributes.at("POSITION")].count);
+      if (std::none_of(changing.begin(), changing.end(),
+                       [](const Plan::Attribute& a) { return a.name == "POSITION"; })) {
+        for (std::map<std::string, int>& target : primitive.targets) {
+          target["POSITION"] = Zeros(vertices, TINYGLTF_TYPE_VEC3);
+        }
+      }
+      for (const Plan::Attribute& attribute : changing) {
+        const int base = primitive.attributes.at(attribute.name);
+        const int type = model_.accessors[base].type;
+        const std::vector<float> start = Floats(frames_[0], base);
+        for (std::size_t k = 0; k < n; ++k) {
+          if (attribute.changed[k] == 0) {
+            primitive.targets[k][attribute.name] = Zeros(vertices, type);
+            continue;
+          }
+          std::vector<float> delta =
+              Floats(frames_[k], frames_[k].Model().meshes[m].primitives[p].attributes.at(attribute.name));
+          for (std::size_t i = 0; i < delta.size(); ++i) {
+            delta[i] -= start[i];
+          }
+          primitive.targets[k][attribute.name] =
+              AddFloats(delta, type, TINYGLTF_TARGET_ARRAY_BUFFER, attribute.name == "POSITION");
+        }
+      }
+    }
+    mesh.weights.assign(n, 0.0);
+    tinygltf::Value::Array names;
+    for (const Frame& frame : frames_) {
+      names.emplace_back("Frame " + std::to_string(frame.number));
+    }
+    // Where Blender and three.js look for the names of the targets.
+    tinygltf::Value::Object extras =
+        mesh.extras.IsObject() ? mesh.extras.Get<tinygltf::Value::Object>() : tinygltf::Value::Object();
+    extras["targetNames"] = tinygltf::Value(std::move(names));
+    mesh.extras = tinygltf::Value(std::move(extras));
+  }
+
+  static void AddChannel(tinygltf::Animation& animation, int input, int output, int node, const char* path) {
+    tinygltf::AnimationSampler sampler;
+    sampler.input = input;
+    sampler.output = output;
+    sampler.interpolation = "LINEAR";
+    animation.samplers.push_back(std::move(sampler));
+    tinygltf::AnimationChannel channel;
+    channel.sampler = static_cast<int>(animation.samplers.size()) - 1;
+    channel.target_node = node;
+    channel.target_path = path;
+    animation.channels.push_back(std::move(channel));
+  }
+
+  // An accessor over `values` appended to the buffer; with `bounds`, its min and max.
+  int AddFloats(const std::vector<float>& values, int type, int target, bool bounds) {
+    Bytes& bin = model_.buffers.at(0).data;
+    const std::size_t bytes = values.size() * sizeof(float);
+    tinygltf::BufferView view;
+    view.buffer = 0;
+    view.byteOffset = bin.size();
+    view.byteLength = bytes;
+    view.target = target;
+    const auto* data = reinterpret_cast<const unsigned char*>(values.data());
+    bin.insert(bin.end(), data, data + bytes);
+    model_.bufferViews.push_back(view);
+
+    tinygltf::Accessor accessor;
+    accessor.bufferView = static_cast<int>(model_.bufferViews.size()) - 1;
+    accessor.byteOffset = 0;
+    accessor.componentType = TINYGLTF_COMPONENT_TYPE_FLOAT;
+    accessor.type = type;
+    const auto components = static_cast<std::size_t>(tinygltf::GetNumComponentsInType(type));
+    accessor.count = values.size() / components;
+    if (bounds) {
+      accessor.minValues.assign(components, std::numeric_limits<double>::max());
+      accessor.maxValues.assign(components, std::numeric_limits<double>::lowest());
+      for (std::size_t i = 0; i < values.size(); ++i) {
+        accessor.minValues[i % components] = std::min<double>(accessor.minValues[i % components], values[i]);
+        accessor.maxValues[i % components] = std::max<double>(accessor.maxValues[i % components], values[i]);
+      }
+    }
+    model_.accessors.push_back(std::move(accessor));
+    return static_cast<int>(model_.accessors.size()) - 1;
+  }
+
+  // An accessor without a view, which glTF reads as zeros; one per count and type.
+  int Zeros(int count, int type) {
+    const auto key = std::make_pair(count, type);
+    if (const auto found = zeros_.find(key); found != zeros_.end()) {
+      return found->second;
+    }
+    tinygltf::Accessor accessor;
+    accessor.bufferView = -1;
+    accessor.componentType = TINYGLTF_COMPONENT_TYPE_FLOAT;
+    accessor.type = type;
+    accessor.count = static_cast<std::size_t>(count);
+    // Positions need their bounds, and a shared accessor may serve as one.
+    const auto components = static_cast<std::size_t>(tinygltf::GetNumComponentsInType(type));
+    accessor.minValues.assign(components, 0.0);
+    accessor.maxValues.assign(components, 0.0);
+    model_.accessors.push_back(std::move(accessor));
+    const int index = static_cast<int>(model_.accessors.size()) - 1;
+    zeros_.emplace(key, index);
+    return index;
+  }
+
+  tinygltf::Model& model_;
+  const std::vector<Frame>& frames_;
+  const Plan& plan_;
+  const Int32 fps_;
+  std::map<std::pair<int, int>, int> zeros_;
+};
+
+std::string Shown(const Filename& path) {
+  const std::string shown = path.GetPath().string();
+  return shown.empty() ? std::string("\"\"") : shown;
+}
+
+}  // namespace
+
+struct GltfFrameRecorder::Frames {
+  std::vector<Frame> list;
+};
+
+GltfFrameRecorder::GltfFrameRecorder() : frames_(std::make_unique<Frames>()) {}
+GltfFrameRecorder::~GltfFrameRecorder() = default;
+
+void GltfFrameRecorder::Capture(BaseDocument* doc) {
+  std::vector<Frame>& list = frames_->list;
+  const Frame* previous = list.empty() ? nullptr : &list.back();
+  tinygltf::Model model = BuildGltfModel(doc);
+  Frame frame;
+  frame.number = doc != nullptr ? doc->GetTime().GetFrame(doc->GetFps()) : static_cast<Int32>(list.size());
+  if (!model.buffers.empty()) {
+    const Bytes& bin = model.buffers[0].data;
+    frame.views.reserve(model.bufferViews.size());
+    for (std::size_t i = 0; i < model.bufferViews.size(); ++i) {
+      const tinygltf::BufferView& view = model.bufferViews[i];
+      const unsigned char* start = bin.data() + view.byteOffset;
+      if (previous != nullptr && i < previous->views.size() && previous->views[i]->size() == view.byteLength &&
+          std::equal(start, start + view.byteLength, previous->views[i]->begin())) {
+        frame.views.push_back(previous->views[i]);
+      } else {
+        frame.views.push_back(std::make_shared<const Bytes>(start, start + view.byteLength));
+      }
+    }
+    Bytes().swap(model.buffers[0].data);
+  }
+  frame.transforms.reserve(model.nodes.size());
+  for (tinygltf::Node& node : model.nodes) {
+    frame.transforms.push_back({std::move(node.translation), std::move(node.rotation), std::move(node.scale)});
+    node.translation.clear();
+    node.rotation.clear();
+    node.scale.clear();
+  }
+  frame.bounds.reserve(model.accessors.size());
+  for (tinygltf::Accessor& accessor : model.accessors) {
+    frame.bounds.push_back({std::move(accessor.minValues), std::move(accessor.maxValues)});
+    accessor.minValues.clear();
+    accessor.maxValues.clear();
+  }
+  if (previous != nullptr && previous->Model() == model) {
+    frame.structure = previous->structure;
+  } else {
+    frame.structure = std::make_shared<const tinygltf::Model>(std::move(model));
+  }
+  list.push_back(std::move(frame));
+}
+
+Int32 GltfFrameRecorder::GetFrameCount() const {
+  return static_cast<Int32>(frames_->list.size());
+}
+
+bool GltfFrameRecorder::HasSameTopology() const {
+  const std::vector<Frame>& list = frames_->list;
+  return std::all_of(list.begin(), list.end(), [&](const Frame& f) { return SameTopology(list.front(), f); });
+}
+
+// Frames that differ in their topology change, whatever their vertices do.
+bool GltfFrameRecorder::HasMotion() const {
+  if (frames_->list.size() < 2) {
+    return false;
+  }
+  return !HasSameTopology() || MakePlan(frames_->list).Any();
+}
+
+void GltfFrameRecorder::WriteAnimated(const Filename& path, Int32 fps) const {
+  const std::vector<Frame>& list = frames_->list;
+  if (list.empty()) {
+    WriteGltfModel(BuildGltfModel(nullptr), path);
+    return;
+  }
+  if (!HasSameTopology()) {
+    throw Failure("cannot write " + Shown(path) +
+                  ": the frames differ in their objects or meshes, so one file cannot animate them");
+  }
+  if (fps <= 0) {
+    throw Failure("cannot write " + Shown(path) + ": the frame rate " + std::to_string(fps) + " is not positive");
+  }
+  const Plan plan = MakePlan(list);
+  if (!plan.Any()) {
+    WriteGltfModel(Assemble(list.front()), path);
+    return;
+  }
+  const std::size_t extra = AnimationWriter::ExtraBytes(list.front().Model(), list, plan);
+  std::size_t base = 0;
+  for (std::size_t i = 0; i < list.front().views.size(); ++i) {
+    base = std::max(base, list.front().Model().bufferViews[i].byteOffset + list.front().views[i]->size());
+  }
+  if (extra > kMaxBinBytes - base) {
+    throw Failure("cannot write " + Shown(path) + ": " + std::to_string(list.size()) +
+                  " frames are too many for one .glb file");
+  }
+  tinygltf::Model model = Assemble(list.front(), extra);
+  if (model.buffers.empty()) {
+    model.buffers.emplace_back();  // an animation of nodes alone still needs its times
+    model.buffers[0].data.reserve(extra);
+  }
+  AnimationWriter(model, list, plan, fps).Add();
+  WriteGltfModel(model, path);
+}
+
+std::vector<std::string> GltfFrameRecorder::WriteFrames(const Filename& path) const {
+  std::filesystem::path stem = path.GetPath();
+  if (stem.empty() || !stem.has_filename()) {
+    throw Failure("cannot write " + Shown(path) + ": not a file name");
+  }
+  std::string extension = stem.extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return std::tolower(c); });
+  if (extension == ".glb") {
+    stem.replace_extension();
+  }
+  // Every file is written whole before any target changes, so a failure part way leaves
+  // the folder as it was.
+  std::vector<StagedGlb> staged;
+  std::vector<std::string> names;
+  staged.reserve(frames_->list.size());
+  for (std::size_t k = 0; k < frames_->list.size(); ++k) {
+    char number[32];
+    std::snprintf(number, sizeof(number), "_%04zu.glb", k);
+    names.push_back(stem.string() + number);
+    staged.emplace_back(Assemble(frames_->list[k]), Filename(std::filesystem::path(names.back())));
+  }
+  std::size_t committed = 0;
+  try {
+    for (; committed < staged.size(); ++committed) {
+      staged[committed].Commit();
+    }
+  } catch (...) {
+    for (std::size_t k = 0; k < committed; ++k) {
+      std::remove(names[k].c_str());
+    }
+    throw;
+  }
+  return names;
+}
+
+}  // namespace vantelle::app

@@ -1,0 +1,46 @@
+// Exporting several evaluated frames: one animated glTF when the frames share their
+// topology, one file per frame otherwise.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/document.h"
+#include "host/files.h"
+
+namespace vantelle::app {
+
+// Collects what the document shows at each frame, then writes it.
+class GltfFrameRecorder {
+public:
+  GltfFrameRecorder();
+  ~GltfFrameRecorder();
+  GltfFrameRecorder(const GltfFrameRecorder&) = delete;
+  GltfFrameRecorder& operator=(const GltfFrameRecorder&) = delete;
+
+  // Captures the document as evaluated now as the next frame.
+  void Capture(BaseDocument* doc);
+  Int32 GetFrameCount() const;
+  // Whether every frame has the same nodes, meshes, primitives and vertex and index
+  // counts, so one file can animate between them.
+  bool HasSameTopology() const;
+  // Whether any vertex moves between frames.
+  bool HasMotion() const;
+
+  // Writes one file: the first frame's scene; every mesh whose vertices move gets one
+  // morph target per frame (positions, and normals where the mesh has them), driven by
+  // one weights animation that shows frame k at time k / fps. Without motion the file is
+  // static. Throws the app's Failure when it cannot be written; the target is replaced
+  // only on success.
+  void WriteAnimated(const Filename& path, Int32 fps) const;
+  // Writes one file per frame: "<path without .glb>_0000.glb", numbered from 0 in
+  // capture order. Returns the names written. Throws Failure, leaving no partial file.
+  std::vector<std::string> WriteFrames(const Filename& path) const;
+
+private:
+  struct Frames;
+  std::unique_ptr<Frames> frames_;
+};
+
+}  // namespace vantelle::app
