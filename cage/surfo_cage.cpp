@@ -31,9 +31,7 @@ Bool SurfoCage::Init(GeListNode* node) {
   if (op == nullptr) {
     return false;
   }
-  lastFrame_ = LIMIT_MIN_INT32;
-  lastHeight_ = -1.0;
-  lastSize_ = -1.0;
+  watch_ = PlotWatch();
   BaseContainer& bc = *op->GetDataInstance();
   bc.SetInt32(SURFOCAGE_RINGS, 0);
   bc.SetInt32(SURFOCAGE_DIVISIONS, 0);
@@ -47,26 +45,17 @@ Bool SurfoCage::CopyTo(NodeData* dest, const GeListNode* snode, GeListNode* dnod
   if (target == nullptr) {
     return false;
   }
-  target->lastFrame_ = lastFrame_;
-  target->lastHeight_ = lastHeight_;
-  target->lastSize_ = lastSize_;
+  target->watch_ = watch_;
   return ObjectData::CopyTo(dest, snode, dnode, flags, trn);
 }
 
 Bool SurfoCage::GetDEnabling(const GeListNode* node, const DescID& id, const GeData& value, DESCFLAGS_ENABLE flags,
                              const BaseContainer* itemdesc) const {
-  const auto* op = dynamic_cast<const BaseObject*>(node);
-  if (op == nullptr || !op->GetDeformMode()) {
-    return false;
-  }
-  return ObjectData::GetDEnabling(node, id, value, flags, itemdesc);
+  return IsSwitchedOn(node) && ObjectData::GetDEnabling(node, id, value, flags, itemdesc);
 }
 
 Bool SurfoCage::AddToExecution(BaseObject* op, PriorityList* list) {
-  if (list != nullptr) {
-    list->Add(op, kCagePriority, EXECUTIONFLAGS::NONE);
-  }
-  return true;
+  return JoinPriorityList(op, list, kCagePriority);
 }
 
 void SurfoCage::CheckDirty(BaseObject* op, const BaseDocument* doc) {
@@ -74,23 +63,13 @@ void SurfoCage::CheckDirty(BaseObject* op, const BaseDocument* doc) {
     return;
   }
   const BaseObject* plot = FindPlotObject(op);
-  const Int32 frame = doc->GetTime().GetFrame(doc->GetFps());
-  if (frame != lastFrame_) {
+  if (watch_.NewFrame(doc->GetTime().GetFrame(doc->GetFps()))) {
     op->SetDirty(DIRTYFLAGS::DATA);
-    lastFrame_ = frame;
     return;
   }
-  if (plot == nullptr) {
-    return;
+  if (plot != nullptr && watch_.BoxChanged(*plot)) {
+    op->SetDirty(DIRTYFLAGS::DATA);
   }
-  const Float height = plot->GetDataInstance()->GetFloat(SURFO_HEIGHT);
-  const Float size = plot->GetDataInstance()->GetFloat(SURFO_SIZE);
-  if (height == lastHeight_ && size == lastSize_) {
-    return;
-  }
-  lastHeight_ = height;
-  lastSize_ = size;
-  op->SetDirty(DIRTYFLAGS::DATA);
 }
 
 SplineObject* SurfoCage::GetContour(BaseObject* op, BaseDocument* /*doc*/, Float /*lod*/, BaseThread* /*bt*/) {

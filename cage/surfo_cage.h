@@ -3,6 +3,7 @@
 #pragma once
 
 #include "host/objects.h"
+#include "plot/component_support.h"
 
 class SplineObject;
 
@@ -29,9 +30,7 @@ public:
   SplineObject* GetContour(BaseObject* op, BaseDocument* doc, Float lod, BaseThread* bt) override;
 
 private:
-  Int32 lastFrame_ = LIMIT_MIN_INT32;
-  Float lastHeight_ = -1.0;
-  Float lastSize_ = -1.0;
+  PlotWatch watch_;
 };
 
 // A closed LINEAR spline: the box of half-extent b (X, Z) and c (Y) with `rings` rings and

@@ -19,10 +19,6 @@ SplineObject* EmptySpline() {
   return SplineObject::Alloc(0, SPLINETYPE::LINEAR);
 }
 
-Int32 FrameOf(const BaseTime& time, Int32 fps) {
-  return time.GetFrame(fps);
-}
-
 }  // namespace
 
 NodeData* SurfoGrid::Alloc() {
@@ -34,9 +30,7 @@ Bool SurfoGrid::Init(GeListNode* node) {
   if (op == nullptr) {
     return false;
   }
-  lastFrame_ = LIMIT_MIN_INT32;
-  lastHeight_ = -1.0;
-  lastSize_ = -1.0;
+  watch_ = PlotWatch();
   sizeChanged_ = false;
   lastPlotDirty_ = 0;
   op->GetDataInstance()->SetInt32(SURFOGRID_STEP, 1);
@@ -50,9 +44,7 @@ Bool SurfoGrid::CopyTo(NodeData* dest, const GeListNode* snode, GeListNode* dnod
   if (target == nullptr) {
     return false;
   }
-  target->lastFrame_ = lastFrame_;
-  target->lastHeight_ = lastHeight_;
-  target->lastSize_ = lastSize_;
+  target->watch_ = watch_;
   target->sizeChanged_ = sizeChanged_;
   target->lastPlotDirty_ = lastPlotDirty_;
   return ObjectData::CopyTo(dest, snode, dnode, flags, trn);
@@ -60,18 +52,11 @@ Bool SurfoGrid::CopyTo(NodeData* dest, const GeListNode* snode, GeListNode* dnod
 
 Bool SurfoGrid::GetDEnabling(const GeListNode* node, const DescID& id, const GeData& value, DESCFLAGS_ENABLE flags,
                              const BaseContainer* itemdesc) const {
-  const auto* op = dynamic_cast<const BaseObject*>(node);
-  if (op == nullptr || !op->GetDeformMode()) {
-    return false;
-  }
-  return ObjectData::GetDEnabling(node, id, value, flags, itemdesc);
+  return IsSwitchedOn(node) && ObjectData::GetDEnabling(node, id, value, flags, itemdesc);
 }
 
 Bool SurfoGrid::AddToExecution(BaseObject* op, PriorityList* list) {
-  if (list != nullptr) {
-    list->Add(op, kGridPriority, EXECUTIONFLAGS::NONE);
-  }
-  return true;
+  return JoinPriorityList(op, list, kGridPriority);
 }
 
 void SurfoGrid::CheckDirty(BaseObject* op, const BaseDocument* doc) {
@@ -79,38 +64,29 @@ void SurfoGrid::CheckDirty(BaseObject* op, const BaseDocument* doc) {
     return;
   }
   const BaseObject* plot = FindPlotObject(op);
-  const Int32 frame = FrameOf(doc->GetTime(), doc->GetFps());
-  const Int32 startFrame = FrameOf(doc->GetMinTime(), doc->GetFps());
-  if (frame != lastFrame_) {
+  const Int32 frame = doc->GetTime().GetFrame(doc->GetFps());
+  if (watch_.NewFrame(frame)) {
     op->SetDirty(DIRTYFLAGS::DATA);
-    lastFrame_ = frame;
     return;
   }
-  if (frame == startFrame) {
+  if (frame == doc->GetMinTime().GetFrame(doc->GetFps())) {
     op->SetDirty(DIRTYFLAGS::DATA);
     return;
   }
   if (plot == nullptr) {
     return;
   }
-  const BaseContainer& bc = *plot->GetDataInstance();
-  const Float height = bc.GetFloat(SURFO_HEIGHT);
-  const Float size = bc.GetFloat(SURFO_SIZE);
   // The lines lie on the samples, so any change of the plot's samples (a new formula, a
   // new range) must reach them too, not only changes of its size and height.
   const UInt32 plotDirty = plot->GetDirty(DIRTYFLAGS::DATA);
-  if (height == lastHeight_ && size == lastSize_) {
-    if (plotDirty != lastPlotDirty_) {
-      lastPlotDirty_ = plotDirty;
-      op->SetDirty(DIRTYFLAGS::DATA);
-    }
-    return;
-  }
-  lastHeight_ = height;
-  lastSize_ = size;
+  const Bool plotChanged = plotDirty != lastPlotDirty_;
   lastPlotDirty_ = plotDirty;
-  op->SetDirty(DIRTYFLAGS::DATA);
-  sizeChanged_ = true;
+  if (watch_.BoxChanged(*plot)) {
+    op->SetDirty(DIRTYFLAGS::DATA);
+    sizeChanged_ = true;
+  } else if (plotChanged) {
+    op->SetDirty(DIRTYFLAGS::DATA);
+  }
 }
 
 EXECUTIONRESULT SurfoGrid::Execute(BaseObject* op, BaseDocument* /*doc*/, BaseThread* /*bt*/, Int32 /*priority*/,

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "host/objects.h"
+#include "plot/component_support.h"
 
 class SplineObject;
 
@@ -35,9 +36,7 @@ public:
   SplineObject* GetContour(BaseObject* op, BaseDocument* doc, Float lod, BaseThread* bt) override;
 
 private:
-  Int32 lastFrame_ = LIMIT_MIN_INT32;
-  Float lastHeight_ = -1.0;
-  Float lastSize_ = -1.0;
+  PlotWatch watch_;
   Bool sizeChanged_ = false;
   UInt32 lastPlotDirty_ = 0;
 };

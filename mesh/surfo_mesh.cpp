@@ -6,6 +6,7 @@
 #include "host/execution.h"
 #include "host/polygon_object.h"
 #include "main/type_ids.h"
+#include "plot/component_support.h"
 #include "plot/samples.h"
 #include "plot/surfo_object.h"
 
@@ -67,11 +68,10 @@ Bool SurfoMesh::GetDDescription(const GeListNode* node, Description* description
 
 Bool SurfoMesh::GetDEnabling(const GeListNode* node, const DescID& id, const GeData& value, DESCFLAGS_ENABLE flags,
                              const BaseContainer* itemdesc) const {
-  const auto* op = dynamic_cast<const BaseObject*>(node);
-  if (op == nullptr || !op->GetDeformMode()) {
+  if (!IsSwitchedOn(node)) {
     return false;
   }
-  const Int32 mode = op->GetDataInstance()->GetInt32(SURFOMESH_MODE);
+  const Int32 mode = static_cast<const BaseObject*>(node)->GetDataInstance()->GetInt32(SURFOMESH_MODE);
   switch (id[0].id) {
     case SURFOMESH_VERTEXCOLORS:
     case SURFOMESH_PHONG:
@@ -88,10 +88,7 @@ Bool SurfoMesh::GetDEnabling(const GeListNode* node, const DescID& id, const GeD
 }
 
 Bool SurfoMesh::AddToExecution(BaseObject* op, PriorityList* list) {
-  if (list != nullptr) {
-    list->Add(op, kMeshPriority, EXECUTIONFLAGS::NONE);
-  }
-  return true;
+  return JoinPriorityList(op, list, kMeshPriority);
 }
 
 EXECUTIONRESULT SurfoMesh::Execute(BaseObject* op, BaseDocument* /*doc*/, BaseThread* /*bt*/, Int32 /*priority*/,

@@ -1,0 +1,39 @@
+#include "plot/component_support.h"
+
+#include "host/execution.h"
+#include "plot/surfo_parameters.h"
+
+namespace vantelle {
+
+Bool IsSwitchedOn(const GeListNode* node) {
+  const auto* op = dynamic_cast<const BaseObject*>(node);
+  return op != nullptr && op->GetDeformMode();
+}
+
+Bool JoinPriorityList(BaseObject* op, PriorityList* list, Int32 priority) {
+  if (list != nullptr) {
+    list->Add(op, priority, EXECUTIONFLAGS::NONE);
+  }
+  return true;
+}
+
+Bool PlotWatch::NewFrame(Int32 frame) {
+  if (frame == lastFrame) {
+    return false;
+  }
+  lastFrame = frame;
+  return true;
+}
+
+Bool PlotWatch::BoxChanged(const BaseObject& plot) {
+  const Float height = plot.GetDataInstance()->GetFloat(SURFO_HEIGHT);
+  const Float size = plot.GetDataInstance()->GetFloat(SURFO_SIZE);
+  if (height == lastHeight && size == lastSize) {
+    return false;
+  }
+  lastHeight = height;
+  lastSize = size;
+  return true;
+}
+
+}  // namespace vantelle
