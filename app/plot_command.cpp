@@ -10,6 +10,7 @@
 #include "app/components.h"
 #include "app/session.h"
 #include "app/summary.h"
+#include "host/registry.h"
 
 namespace vantelle::app {
 
@@ -138,6 +139,10 @@ int RunPlot(const PlotOptions& options) {
   }
   // Components come through the plot's own command, so the module decides (and asks).
   for (const ObjectKind& kind : components) {
+    if (FindObjectPlugin(kind.type) == nullptr) {
+      throw BadInput("--add " + std::string(kind.name) + ": the loaded modules offer no " + std::string(kind.name) +
+                     " component");
+    }
     session.SetParameterText(op, "SURFO_ADDCOMPONENT", std::to_string(kind.addIndex));
   }
   // The whole plot the app sets up by itself shows the plot's colours on its surface.

@@ -41,10 +41,12 @@ set_target_properties(Vantelle PROPERTIES
   LIBRARY_OUTPUT_DIRECTORY ${VANTELLE_PLUGIN_DIR}
   CXX_VISIBILITY_PRESET hidden
   VISIBILITY_INLINES_HIDDEN ON)
-# Export the entry point and the SDK records only.
-target_link_options(Vantelle PRIVATE
-  -Wl,--version-script=${PROJECT_SOURCE_DIR}/main/exports.map
-  -Wl,--no-undefined)
+# Export the entry point and the SDK records only, and refuse to link with a symbol the
+# host does not provide (except under sanitizers, whose runtime the executable brings).
+target_link_options(Vantelle PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}/main/exports.map)
+if(NOT VANTELLE_SANITIZE)
+  target_link_options(Vantelle PRIVATE -Wl,--no-undefined)
+endif()
 set_property(TARGET Vantelle APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/main/exports.map)
 vantelle_warnings(Vantelle)
 

@@ -159,6 +159,7 @@ TEST(AppPlot, BadInputExitsTwoNamingTheProblemAndPrintsNothing) {
       {{"plot", "--set", "SURFO_RESOLUTION=10", "--set", "SURFO_SIZE=-1"}, "SURFO_SIZE"},
       {{"plot", "Sin("}, "has no value at any sample"},
       {{"plot", "--add", "teapot"}, "--add teapot: not a component"},
+      {{"plot", "--add", "labels"}, "the loaded modules offer no labels component"},
       {{"plot", "--add", "none", "--set", "mesh.SURFOMESH_MODE=1"}, "the plot has no mesh (add one with --add mesh)"},
       {{"plot", "--add", "grid", "--set", "cage.SURFOCAGE_RINGS=1"}, "the plot has no cage"},
       {{"plot", "--preset", "11"}, "--preset"},
