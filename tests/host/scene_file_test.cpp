@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include "host/scene_file.h"
 
 #include <gtest/gtest.h>
@@ -175,7 +177,8 @@ std::string ReadFile(const fs::path& path) {
 class SceneFile : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
-    resources_ = fs::temp_directory_path() / "vantelle_scene_test_res";
+    // One folder per process: ctest runs each test in a process of its own, in parallel.
+    resources_ = fs::temp_directory_path() / ("vantelle_scene_test_res_" + std::to_string(getpid()));
     fs::create_directories(resources_ / "description");
     std::ofstream(resources_ / "description" / "otestplot.json") << kPlotDescription;
     std::ofstream(resources_ / "description" / "otestchild.json") << kChildDescription;

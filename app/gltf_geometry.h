@@ -1,0 +1,44 @@
+// The geometry of one host object as the arrays a glTF primitive reads: polygon objects
+// as triangles, spline objects as lines. The model builder turns them into accessors.
+#pragma once
+
+#include <array>
+#include <vector>
+
+#include "host/polygon_object.h"
+#include "host/spline_object.h"
+#include "host/types.h"
+
+namespace vantelle::app {
+
+// What glTF needs of one polygon object, already in glTF space.
+struct MeshArrays {
+  std::vector<float> positions;  // xyz per vertex
+  std::vector<float> normals;    // xyz per vertex
+  std::vector<float> uvs;        // uv per vertex, when the object has texture coordinates
+  std::vector<float> colours;    // rgba per vertex, when the object has vertex colours
+  std::vector<UInt32> indices;   // three per triangle
+  std::array<float, 3> min{};
+  std::array<float, 3> max{};
+
+  UInt32 VertexCount() const { return static_cast<UInt32>(positions.size() / 3); }
+};
+
+// One segment of a spline as a line primitive, already in glTF space.
+struct LineArrays {
+  MeshArrays arrays;  // positions, min and max only
+  bool closed = false;
+};
+
+// Triangles of the object with vertices shared wherever the point, the normal, the
+// texture coordinates and the colour all agree. False when no polygon is usable.
+// Throws a Failure naming the object when it has too many polygons for 32-bit vertex numbers.
+bool BuildMeshArrays(const PolygonObject& op, MeshArrays& out);
+
+// Every drawable segment of the spline in order. A segment of fewer than two points
+// draws nothing, and one that single precision cannot hold would write numbers glTF
+// does not allow; both are left out.
+// Throws a Failure naming the object when its lines have too many points for glTF.
+std::vector<LineArrays> BuildLineArrays(const SplineObject& op);
+
+}  // namespace vantelle::app
