@@ -203,7 +203,7 @@ private:
     if (lines.empty()) {
       return -1;
     }
-    const int material = UnlitMaterialFor(colour.set ? colour.colour : kNeutral);
+    const int material = MaterialFor(colour.set ? colour.colour : kNeutral, /*unlit=*/true);
     tinygltf::Mesh mesh;
     mesh.name = name;
     for (LineArrays& line : lines) {
@@ -286,46 +286,33 @@ private:
     return static_cast<int>(model_.accessors.size()) - 1;
   }
 
-  int MaterialFor(const Vector& colour) {
-    const std::array<double, 3> key = {colour.x, colour.y, colour.z};
+  // One material per colour and kind: lit for surfaces, unlit (with a dull, non-metallic
+  // fallback for readers without the extension) for lines.
+  int MaterialFor(const Vector& colour, bool unlit = false) {
+    const std::array<double, 4> key = {colour.x, colour.y, colour.z, unlit ? 1.0 : 0.0};
     if (const auto found = materials_.find(key); found != materials_.end()) {
       return found->second;
     }
     tinygltf::Material material;
-    char name[32];
-    std::snprintf(name, sizeof(name), "Colour %.3f %.3f %.3f", colour.x, colour.y, colour.z);
+    char name[40];
+    std::snprintf(name, sizeof(name), "%s %.3f %.3f %.3f", unlit ? "Line" : "Colour", colour.x, colour.y, colour.z);
     material.name = name;
     material.pbrMetallicRoughness.baseColorFactor = {colour.x, colour.y, colour.z, 1.0};
     material.pbrMetallicRoughness.metallicFactor = 0.0;
     material.pbrMetallicRoughness.roughnessFactor = kRoughness;
-    // Plots are open sheets seen from above and below.
-    material.doubleSided = true;
+    if (unlit) {
+      material.extensions[kUnlit] = tinygltf::Value(tinygltf::Value::Object());
+      if (std::find(model_.extensionsUsed.begin(), model_.extensionsUsed.end(), kUnlit) ==
+          model_.extensionsUsed.end()) {
+        model_.extensionsUsed.push_back(kUnlit);
+      }
+    } else {
+      // Plots are open sheets seen from above and below.
+      material.doubleSided = true;
+    }
     model_.materials.push_back(std::move(material));
     const int index = static_cast<int>(model_.materials.size()) - 1;
     materials_.emplace(key, index);
-    return index;
-  }
-
-  int UnlitMaterialFor(const Vector& colour) {
-    const std::array<double, 3> key = {colour.x, colour.y, colour.z};
-    if (const auto found = unlitMaterials_.find(key); found != unlitMaterials_.end()) {
-      return found->second;
-    }
-    tinygltf::Material material;
-    char name[40];
-    std::snprintf(name, sizeof(name), "Line %.3f %.3f %.3f", colour.x, colour.y, colour.z);
-    material.name = name;
-    material.pbrMetallicRoughness.baseColorFactor = {colour.x, colour.y, colour.z, 1.0};
-    // What readers without the extension fall back to: a dull, non-metallic colour.
-    material.pbrMetallicRoughness.metallicFactor = 0.0;
-    material.pbrMetallicRoughness.roughnessFactor = kRoughness;
-    material.extensions[kUnlit] = tinygltf::Value(tinygltf::Value::Object());
-    if (std::find(model_.extensionsUsed.begin(), model_.extensionsUsed.end(), kUnlit) == model_.extensionsUsed.end()) {
-      model_.extensionsUsed.push_back(kUnlit);
-    }
-    model_.materials.push_back(std::move(material));
-    const int index = static_cast<int>(model_.materials.size()) - 1;
-    unlitMaterials_.emplace(key, index);
     return index;
   }
 
@@ -341,8 +328,7 @@ private:
   };
 
   tinygltf::Model model_;
-  std::map<std::array<double, 3>, int> materials_;
-  std::map<std::array<double, 3>, int> unlitMaterials_;
+  std::map<std::array<double, 4>, int> materials_;  // colour and unlit flag
   std::vector<MeshArrays> arrays_;
   std::vector<Block> blocks_;
   std::size_t binBytes_ = 0;

@@ -63,22 +63,11 @@ TEST(CageSpline, FrameRingsAndDivisionPlanes) {
   EXPECT_EQ(BuildCageSpline(1.0, 1.0, LIMIT_MAX_INT32, LIMIT_MAX_INT32), nullptr);
 }
 
-class Cage : public PlotFixture {
+class Cage : public ComponentFixture<Osurfocage> {
 protected:
-  static void SetUpTestSuite() {
-    PlotFixture::SetUpTestSuite();
-    RegisterSplineComponents();
-  }
-  void SetUp() override {
-    PlotFixture::SetUp();
-    cage = BaseObject::Alloc(Osurfocage);
-    cage->InsertUnder(op);
-  }
   SplineObject* Spline() const { return dynamic_cast<SplineObject*>(cage->GetCache()); }
-  // One pass; whether the cage got a new spline in it (the plot's own null is always new).
-  bool Rebuilt() { return ExecutePasses(doc).cachesBuilt > 1; }
 
-  BaseObject* cage = nullptr;
+  BaseObject*& cage = component;
 };
 
 TEST_F(Cage, SpansThePlotsSizeAndHeightAndFollowsThemButNotTheFormula) {

@@ -21,22 +21,11 @@ TEST(GridLines, EveryStepthLineAndAlwaysTheLast) {
   EXPECT_EQ(ChooseGridLines(3, LIMIT_MAX_INT32), (std::vector<Int32>{0, 3}));
 }
 
-class Grid : public PlotFixture {
+class Grid : public ComponentFixture<Osurfogrid> {
 protected:
-  static void SetUpTestSuite() {
-    PlotFixture::SetUpTestSuite();
-    RegisterSplineComponents();
-  }
-  void SetUp() override {
-    PlotFixture::SetUp();
-    grid = BaseObject::Alloc(Osurfogrid);
-    grid->InsertUnder(op);
-  }
   SplineObject* Spline() const { return dynamic_cast<SplineObject*>(grid->GetCache()); }
-  // One pass; whether the grid got a new spline in it (the plot's own null is always new).
-  bool Rebuilt() { return ExecutePasses(doc).cachesBuilt > 1; }
 
-  BaseObject* grid = nullptr;
+  BaseObject*& grid = component;
 };
 
 TEST_F(Grid, OneCellGivesFourTwoPointLinesRowsFirst) {

@@ -66,4 +66,24 @@ protected:
   BaseContainer* bc = nullptr;
 };
 
+// A plot with one component of type `Type` directly below it.
+template <Int32 Type>
+class ComponentFixture : public PlotFixture {
+protected:
+  static void SetUpTestSuite() {
+    PlotFixture::SetUpTestSuite();
+    RegisterMesh();
+    RegisterSplineComponents();
+  }
+  void SetUp() override {
+    PlotFixture::SetUp();
+    component = BaseObject::Alloc(Type);
+    component->InsertUnder(op);
+  }
+  // One pass; whether the component got a new cache in it (the plot's own null is always new).
+  bool Rebuilt() { return ExecutePasses(doc).cachesBuilt > 1; }
+
+  BaseObject* component = nullptr;
+};
+
 }  // namespace vantelle
