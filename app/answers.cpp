@@ -5,7 +5,7 @@
 #include <iostream>
 #include <string>
 
-#include "host/dialogs.h"
+#include "host/ui/dialogs.h"
 
 namespace vantelle::app {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "host/objects.h"
+#include "host/scene/objects.h"
 
 namespace vantelle::app {
 

@@ -9,7 +9,7 @@
 #include "app/gltf_animation.h"
 #include "app/gltf_export.h"
 #include "app/progress.h"
-#include "host/execution.h"
+#include "host/scene/execution.h"
 
 namespace vantelle::app {
 

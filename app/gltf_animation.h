@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "host/document.h"
-#include "host/files.h"
+#include "host/files/files.h"
+#include "host/scene/document.h"
 
 namespace vantelle::app {
 

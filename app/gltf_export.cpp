@@ -25,9 +25,9 @@
 #include "app/gltf_geometry.h"
 #include "app/gltf_model.h"
 #include "app/gltf_space.h"
-#include "host/polygon_object.h"
-#include "host/registry.h"
-#include "host/spline_object.h"
+#include "host/geometry/polygon_object.h"
+#include "host/geometry/spline_object.h"
+#include "host/scene/registry.h"
 
 namespace vantelle::app {
 

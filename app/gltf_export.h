@@ -1,8 +1,8 @@
 // Export of an evaluated document as binary glTF (.glb), for viewers and other 3D tools.
 #pragma once
 
-#include "host/document.h"
-#include "host/files.h"
+#include "host/files/files.h"
+#include "host/scene/document.h"
 
 namespace vantelle::app {
 

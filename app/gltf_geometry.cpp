@@ -10,7 +10,7 @@
 
 #include "app/app_error.h"
 #include "app/gltf_space.h"
-#include "host/tags.h"
+#include "host/geometry/tags.h"
 
 namespace vantelle::app {
 

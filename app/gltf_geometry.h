@@ -5,9 +5,9 @@
 #include <array>
 #include <vector>
 
-#include "host/polygon_object.h"
-#include "host/spline_object.h"
-#include "host/types.h"
+#include "host/core/types.h"
+#include "host/geometry/polygon_object.h"
+#include "host/geometry/spline_object.h"
 
 namespace vantelle::app {
 

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <string>
 
-#include "host/document.h"
-#include "host/files.h"
+#include "host/files/files.h"
+#include "host/scene/document.h"
 
 namespace vantelle::app {
 

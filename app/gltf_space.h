@@ -4,8 +4,8 @@
 
 #include <array>
 
-#include "host/objects.h"
-#include "host/types.h"
+#include "host/core/types.h"
+#include "host/scene/objects.h"
 
 namespace tinygltf {
 class Node;

@@ -9,8 +9,8 @@
 #include "app/app_error.h"
 #include "app/components.h"
 #include "app/session.h"
-#include "host/parameter_text.h"
-#include "host/registry.h"
+#include "host/files/parameter_text.h"
+#include "host/scene/registry.h"
 
 namespace vantelle::app {
 

@@ -10,7 +10,7 @@
 #include "app/components.h"
 #include "app/session.h"
 #include "app/summary.h"
-#include "host/registry.h"
+#include "host/scene/registry.h"
 
 namespace vantelle::app {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/frames.h"
-#include "host/types.h"
+#include "host/core/types.h"
 
 namespace CLI {
 class App;

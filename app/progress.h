@@ -5,7 +5,7 @@
 #include <chrono>
 #include <string>
 
-#include "host/types.h"
+#include "host/core/types.h"
 
 namespace vantelle::app {
 

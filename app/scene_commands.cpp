@@ -8,8 +8,8 @@
 #include "app/app_error.h"
 #include "app/session.h"
 #include "app/summary.h"
-#include "host/parameter_text.h"
-#include "host/registry.h"
+#include "host/files/parameter_text.h"
+#include "host/scene/registry.h"
 
 namespace vantelle::app {
 

@@ -1,6 +1,6 @@
 #include "app/session.h"
 
-#include "host/formula.h"
+#include "host/core/formula.h"
 
 #include <chrono>
 #include <filesystem>
@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "app/app_error.h"
-#include "host/execution.h"
-#include "host/parameter_text.h"
-#include "host/registry.h"
-#include "host/scene_file.h"
+#include "host/files/parameter_text.h"
+#include "host/files/scene_file.h"
+#include "host/scene/execution.h"
+#include "host/scene/registry.h"
 
 namespace vantelle::app {
 

@@ -4,10 +4,10 @@
 
 #include <string_view>
 
-#include "host/description.h"
-#include "host/document.h"
-#include "host/files.h"
-#include "host/modules.h"
+#include "host/files/description.h"
+#include "host/files/files.h"
+#include "host/scene/document.h"
+#include "host/scene/modules.h"
 
 namespace vantelle::app {
 

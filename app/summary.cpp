@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "app/components.h"
-#include "host/execution.h"
-#include "host/text.h"
+#include "host/core/text.h"
+#include "host/scene/execution.h"
 
 namespace vantelle::app {
 

@@ -8,7 +8,7 @@
 
 #include "app/frames.h"
 #include "app/session.h"
-#include "host/types.h"
+#include "host/core/types.h"
 
 namespace vantelle::app {
 

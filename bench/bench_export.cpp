@@ -7,9 +7,9 @@
 #include <unistd.h>
 
 #include "app/gltf_export.h"
-#include "host/document.h"
-#include "host/polygon_object.h"
-#include "host/tags.h"
+#include "host/geometry/polygon_object.h"
+#include "host/geometry/tags.h"
+#include "host/scene/document.h"
 
 namespace {
 

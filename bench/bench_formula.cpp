@@ -1,6 +1,6 @@
 #include <benchmark/benchmark.h>
 
-#include "host/formula.h"
+#include "host/core/formula.h"
 #include "plot/formula_preparation.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include "bench/plot_scene.h"
 #include "grid/surfo_grid.h"
-#include "host/spline_object.h"
+#include "host/geometry/spline_object.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/plot_scene.h"
-#include "host/polygon_object.h"
+#include "host/geometry/polygon_object.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // loops that divide it evenly in X and Z.
 #pragma once
 
-#include "host/objects.h"
+#include "host/scene/objects.h"
 #include "plot/component_support.h"
 
 class SplineObject;

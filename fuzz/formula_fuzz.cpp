@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "host/formula.h"
+#include "host/core/formula.h"
 
 // The evaluator promises finite-or-nothing for any bytes; a NaN or infinity
 // escaping would poison every sample computed from it downstream.

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "host/formula.h"
+#include "host/core/formula.h"
 #include "plot/formula_preparation.h"
 
 // The first 48 bytes choose the six variable values (any bit pattern, NaN and infinity

@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "host/description.h"
-#include "host/registry.h"
-#include "host/scene_file.h"
+#include "host/files/description.h"
+#include "host/files/scene_file.h"
+#include "host/scene/registry.h"
 
 namespace {
 

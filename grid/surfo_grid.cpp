@@ -4,8 +4,8 @@
 #include <limits>
 #include <new>
 
-#include "host/execution.h"
-#include "host/spline_object.h"
+#include "host/geometry/spline_object.h"
+#include "host/scene/execution.h"
 #include "plot/samples.h"
 #include "plot/surfo_object.h"
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "host/objects.h"
+#include "host/scene/objects.h"
 #include "plot/component_support.h"
 
 class SplineObject;

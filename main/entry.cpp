@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <new>
 
-#include "host/plugin_glue.h"
+#include "host/scene/plugin_glue.h"
 #include "main/module_state.h"
 
 #define VANTELLE_EXPORT extern "C" __attribute__((visibility("default")))

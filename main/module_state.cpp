@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "host/plugin_glue.h"
+#include "host/scene/plugin_glue.h"
 #include "main/registration.h"
 
 namespace vantelle {

@@ -3,8 +3,8 @@
 
 #include <array>
 
-#include "host/bitmaps.h"
-#include "host/modules.h"
+#include "host/files/bitmaps.h"
+#include "host/scene/modules.h"
 
 namespace vantelle {
 

@@ -1,12 +1,12 @@
 #include "main/registration.h"
 
-#include "host/execution.h"
-#include "host/plugin_glue.h"
-#include "host/registry.h"
-#include "main/module_state.h"
-#include "main/type_ids.h"
 #include "cage/surfo_cage.h"
 #include "grid/surfo_grid.h"
+#include "host/scene/execution.h"
+#include "host/scene/plugin_glue.h"
+#include "host/scene/registry.h"
+#include "main/module_state.h"
+#include "main/type_ids.h"
 #include "mesh/surfo_mesh.h"
 #include "plot/surfo_object.h"
 

@@ -1,7 +1,7 @@
 // The object types the module registers, in order, with their icons.
 #pragma once
 
-#include "host/types.h"
+#include "host/core/types.h"
 
 namespace vantelle {
 

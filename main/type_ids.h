@@ -1,7 +1,7 @@
 // The module's object types and resource string IDs.
 #pragma once
 
-#include "host/types.h"
+#include "host/core/types.h"
 
 namespace vantelle {
 

@@ -3,11 +3,11 @@
 #include <limits>
 #include <vector>
 
-#include "host/document.h"
-#include "host/execution.h"
-#include "host/modeling.h"
-#include "host/primitives.h"
-#include "host/tags.h"
+#include "host/geometry/modeling.h"
+#include "host/geometry/primitives.h"
+#include "host/geometry/tags.h"
+#include "host/scene/document.h"
+#include "host/scene/execution.h"
 #include "mesh/surfo_mesh.h"
 #include "plot/samples.h"
 

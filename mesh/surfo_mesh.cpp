@@ -2,9 +2,9 @@
 
 #include <new>
 
-#include "host/description.h"
-#include "host/execution.h"
-#include "host/polygon_object.h"
+#include "host/files/description.h"
+#include "host/geometry/polygon_object.h"
+#include "host/scene/execution.h"
 #include "main/type_ids.h"
 #include "plot/component_support.h"
 #include "plot/samples.h"

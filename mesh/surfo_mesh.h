@@ -2,7 +2,7 @@
 // at the samples, or into one primitive object per sample.
 #pragma once
 
-#include "host/objects.h"
+#include "host/scene/objects.h"
 
 class PolygonObject;
 

@@ -2,9 +2,9 @@
 // presses a button or switches the plot on or off.
 #include <array>
 
-#include "host/dialogs.h"
-#include "host/document.h"
-#include "host/plugin_glue.h"
+#include "host/scene/document.h"
+#include "host/scene/plugin_glue.h"
+#include "host/ui/dialogs.h"
 #include "main/type_ids.h"
 #include "plot/surfo_object.h"
 

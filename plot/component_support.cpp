@@ -1,6 +1,6 @@
 #include "plot/component_support.h"
 
-#include "host/execution.h"
+#include "host/scene/execution.h"
 #include "plot/surfo_parameters.h"
 
 namespace vantelle {

@@ -2,7 +2,7 @@
 // state, and (for the spline components) what they last saw of the plot's frame and box.
 #pragma once
 
-#include "host/objects.h"
+#include "host/scene/objects.h"
 
 namespace vantelle {
 

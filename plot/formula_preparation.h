@@ -9,7 +9,7 @@
 
 #include <array>
 
-#include "host/text.h"
+#include "host/core/text.h"
 
 namespace vantelle {
 

@@ -1,6 +1,6 @@
 #include "plot/samples.h"
 
-#include "host/objects.h"
+#include "host/scene/objects.h"
 #include "main/type_ids.h"
 
 namespace vantelle {

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "host/types.h"
+#include "host/core/types.h"
 
 namespace vantelle {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "host/execution.h"
-#include "host/formula.h"
+#include "host/core/formula.h"
+#include "host/scene/execution.h"
 #include "main/type_ids.h"
 #include "plot/formula_preparation.h"
 #include "plot/surfo_object.h"

@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "host/description.h"
+#include "host/files/description.h"
 
 namespace vantelle {
 

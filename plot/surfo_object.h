@@ -2,7 +2,7 @@
 // samples for its components.
 #pragma once
 
-#include "host/objects.h"
+#include "host/scene/objects.h"
 #include "plot/samples.h"
 #include "plot/surfo_parameters.h"
 

@@ -2,8 +2,8 @@
 // and reading them back from the container.
 #pragma once
 
-#include "host/container.h"
-#include "host/gradient.h"
+#include "host/core/container.h"
+#include "host/core/gradient.h"
 
 namespace vantelle {
 

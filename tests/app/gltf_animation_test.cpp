@@ -21,11 +21,11 @@
 
 #include "app/app_error.h"
 #include "app/gltf_export.h"
-#include "host/execution.h"
-#include "host/polygon_object.h"
-#include "host/primitives.h"
-#include "host/spline_object.h"
-#include "host/tags.h"
+#include "host/geometry/polygon_object.h"
+#include "host/geometry/primitives.h"
+#include "host/geometry/spline_object.h"
+#include "host/geometry/tags.h"
+#include "host/scene/execution.h"
 
 namespace {
 

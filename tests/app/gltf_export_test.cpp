@@ -24,12 +24,12 @@
 
 #include "app/app_error.h"
 #include "app/gltf_export.h"
-#include "host/execution.h"
-#include "host/polygon_object.h"
-#include "host/primitives.h"
-#include "host/registry.h"
-#include "host/spline_object.h"
-#include "host/tags.h"
+#include "host/geometry/polygon_object.h"
+#include "host/geometry/primitives.h"
+#include "host/geometry/spline_object.h"
+#include "host/geometry/tags.h"
+#include "host/scene/execution.h"
+#include "host/scene/registry.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "host/spline_object.h"
+#include "host/geometry/spline_object.h"
 #include "tests/plot/plot_fixture.h"
 
 namespace vantelle {

@@ -5,10 +5,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "host/bitmaps.h"
-#include "host/execution.h"
-#include "host/modules.h"
-#include "host/registry.h"
+#include "host/files/bitmaps.h"
+#include "host/scene/execution.h"
+#include "host/scene/modules.h"
+#include "host/scene/registry.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "host/polygon_object.h"
-#include "host/tags.h"
+#include "host/geometry/polygon_object.h"
+#include "host/geometry/tags.h"
 #include "mesh/surfo_mesh.h"
 #include "tests/plot/plot_fixture.h"
 

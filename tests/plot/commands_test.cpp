@@ -1,5 +1,5 @@
-#include "host/dialogs.h"
-#include "host/plugin_glue.h"
+#include "host/scene/plugin_glue.h"
+#include "host/ui/dialogs.h"
 #include "mesh/surfo_mesh.h"
 #include "tests/plot/plot_fixture.h"
 

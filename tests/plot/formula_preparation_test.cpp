@@ -4,7 +4,7 @@
 #include <numbers>
 #include <optional>
 
-#include "host/formula.h"
+#include "host/core/formula.h"
 #include "plot/formula_preparation.h"
 
 namespace vantelle {

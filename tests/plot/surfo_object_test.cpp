@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "host/description.h"
-#include "host/document.h"
-#include "host/faults.h"
-#include "host/registry.h"
+#include "host/core/faults.h"
+#include "host/files/description.h"
+#include "host/scene/document.h"
+#include "host/scene/registry.h"
 #include "main/type_ids.h"
 #include "plot/surfo_object.h"
 
