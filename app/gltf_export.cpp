@@ -93,6 +93,10 @@ public:
     while (!stack.empty()) {
       const Pending item = stack.back();
       stack.pop_back();
+      // Not rendered: left out with everything below it.
+      if (item.op->GetRenderMode() == MODE_OFF) {
+        continue;
+      }
       const int node = AddObjectNode(*item.op, item.colour, stack);
       if (item.parent < 0) {
         scene.nodes.push_back(node);
@@ -150,8 +154,13 @@ private:
     if (const BaseObject* cache = op.GetCache()) {
       AddCache(*cache, index, colour, below);
     }
-    for (const BaseObject* child = op.GetDown(); child != nullptr; child = child->GetNext()) {
-      below.push_back({child, index, colour});
+    // A generator that builds from its children (an extrude from its splines) shows them
+    // in its cache; they are not shown again themselves.
+    const ObjectPlugin* plugin = op.GetPlugin();
+    if (plugin == nullptr || (plugin->info & OBJECT_INPUT) == 0) {
+      for (const BaseObject* child = op.GetDown(); child != nullptr; child = child->GetNext()) {
+        below.push_back({child, index, colour});
+      }
     }
     Push(stack, below);
     return index;

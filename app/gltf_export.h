@@ -8,8 +8,10 @@ namespace vantelle::app {
 
 // Writes what `doc` shows after its last evaluation to `path` as one binary glTF file:
 // one node per document object in tree order, generators' caches below their nodes,
-// polygon objects as triangle meshes, spline objects as line strips and loops with unlit
-// materials, in glTF's metres and right-handed axes.
+// polygon objects as triangle meshes with a material in their display colour, spline
+// objects as line strips and loops with unlit materials, in glTF's metres and
+// right-handed axes. Objects whose render mode is off are left out with everything below
+// them, and so are the children a generator builds from (an extrude's splines).
 //
 // The file appears whole or not at all: it is written beside the target and renamed over
 // it, so an existing file stays as it was when anything fails. Throws a Failure naming

@@ -13,6 +13,10 @@ packages=(
   # along). The tests import the exported files into Blender, whose glTF importer needs
   # numpy, which the blender package does not pull in.
   libtinygltf-dev blender python3-numpy
+  # Text in the scene: installed fonts found through fontconfig, glyph outlines from
+  # FreeType laid out by HarfBuzz, caps triangulated by the GLU tessellator. The Liberation
+  # fonts are the default text face on this platform.
+  fonts-liberation2 fontconfig libfreetype-dev libharfbuzz-dev libfontconfig-dev libglu1-mesa-dev
 )
 # A node from elsewhere (nodesource, nvm) clashes with Debian's nodejs/npm packages, so
 # Debian's are only the fallback.

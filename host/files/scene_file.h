@@ -11,21 +11,30 @@
 //       {"type": "Osurfo", "name": "Plot", "enabled": true,
 //        "position": [0, 0, 0], "rotation": [0, 0, 0], "scale": [1, 1, 1],
 //        "parameters": {"SURFO_RESOLUTION": 50, "SURFO_SIZE": 200.0, "10099": 2.5},
-//        "children": []}
+//        "children": []},
+//       {"type": "Oextrude", "name": "Label", "render_mode": "on",
+//        "display_color": {"color": [1, 1, 1], "use": 1, "xray": false},
+//        "parameters": {"1009": [0, 0, 0.1]},
+//        "children": [{"type": "Osplinetext", "parameters": {"2111": "-180.0", "2112": 1,
+//          "2115": 7.0, "2117": {"font": {"family": "Liberation Sans", "style": "Regular"}}}}]}
 //     ]
 //   }
 //
 // Times are [numerator, denominator]. A type is named by its description resource's type
 // name or a built-in name (Onull, Opolygon, Ospline, Ocube, Osphere, Oplatonic,
-// Opyramid), otherwise given as its number. Parameters appear in container order, by
-// their description name, typed by the description (bool, integer, float, [x, y, z],
-// string, gradient {"mode", "knots"}). IDs without a description are keyed by the
-// number and typed by the JSON value: integer Int32, float Float, true/false Bool,
-// string, [x, y, z] Vector, {"knots": ...} Gradient, null an empty entry, and the
-// wrappers {"int64": N} and {"time": [n, d]}.
+// Opyramid, Oextrude, Osplinetext), otherwise given as its number. Parameters appear in
+// container order, by their description name, typed by the description (bool, integer,
+// float, [x, y, z], string, gradient {"mode", "knots"}). IDs without a description are
+// keyed by the number and typed by the JSON value: integer Int32, float Float,
+// true/false Bool, string, [x, y, z] Vector, {"knots": ...} Gradient, null an empty
+// entry, and the wrappers {"int64": N}, {"time": [n, d]} and {"font": {"family": ...,
+// "style": ...}}. A font is saved by its names only, never by its file, and loads as the
+// face of those names installed here (or by the names alone, which text then matches as
+// best it can).
 //
-// Only "vantelle_scene" and each object's "type" are required. Point geometry, tags,
-// caches, editor/render modes and display colours are not part of the file.
+// Only "vantelle_scene" and each object's "type" are required. "editor_mode" and
+// "render_mode" ("on" or "off") and "display_color" appear only where an object sets
+// them. Point geometry, tags and caches are not part of the file.
 #pragma once
 
 #include <string>

@@ -16,7 +16,8 @@ struct BuiltInType {
 
 constexpr BuiltInType kBuiltInTypes[] = {
     {Onull, "Onull"},         {Opolygon, "Opolygon"},   {Ospline, "Ospline"},   {Ocube, "Ocube"},
-    {Osphere, "Osphere"},     {Oplatonic, "Oplatonic"}, {Opyramid, "Opyramid"},
+    {Osphere, "Osphere"},     {Oplatonic, "Oplatonic"}, {Opyramid, "Opyramid"}, {Oextrude, "Oextrude"},
+    {Osplinetext, "Osplinetext"},
 };
 
 const char* BuiltInName(Int32 type) {

@@ -17,7 +17,9 @@
 #include <unordered_map>
 #include <utility>
 
+#include "host/core/font_data.h"
 #include "host/files/description.h"
+#include "host/files/font_catalog.h"
 #include "host/files/json_reader.h"
 #include "host/files/parameter_text.h"
 #include "host/files/scene_format.h"
@@ -134,6 +136,24 @@ GeData ReadGradient(const JsonValue& v, const std::string& what) {
   Fail(line, what + ": " + message);
 }
 
+// A font by family and style, as this machine has it installed (or by its names alone
+// when it does not, so that saving keeps the scene's choice).
+GeData ReadFont(const JsonValue& v, const std::string& what) {
+  RequireKind(v, JsonKind::OBJECT, "a font {\"family\": ..., \"style\": ...}", what);
+  CheckKeys(v, {"family", "style"}, what);
+  String names[2];
+  const char* keys[2] = {"family", "style"};
+  for (int i = 0; i < 2; ++i) {
+    if (const JsonMember* m = v.Find(keys[i])) {
+      names[i] = String(RequireKind(m->value, JsonKind::STRING, "a string", what + " " + keys[i]).GetString());
+    }
+  }
+  if (names[0].IsEmpty() && names[1].IsEmpty()) {
+    return GeData(FontData());
+  }
+  return GeData(FontData(FontDescriptionFor(names[0], names[1])));
+}
+
 // The entry of an ID without a description: the JSON value says what type it is.
 GeData ReadGeneric(const JsonValue& v, const std::string& what) {
   switch (v.GetKind()) {
@@ -162,7 +182,11 @@ GeData ReadGeneric(const JsonValue& v, const std::string& what) {
   if (members.size() == 1 && members[0].key == "time") {
     return GeData(ReadTime(members[0].value, what));
   }
-  Fail(v, what + ": an object value must be a gradient {\"knots\": [...]}, {\"int64\": N} or {\"time\": [n, d]}");
+  if (members.size() == 1 && members[0].key == "font") {
+    return ReadFont(members[0].value, what);
+  }
+  Fail(v, what + ": an object value must be a gradient {\"knots\": [...]}, {\"int64\": N}, {\"time\": [n, d]} or "
+              "{\"font\": {\"family\": ..., \"style\": ...}}");
 }
 
 // A described parameter's value: the JSON type must be the parameter's, and the value
@@ -209,6 +233,35 @@ std::optional<Int32> NumericId(std::string_view key) {
     return std::nullopt;
   }
   return id;
+}
+
+Int32 ReadMode(const JsonValue& v, const std::string& what) {
+  const std::string& text = RequireKind(v, JsonKind::STRING, "\"on\" or \"off\"", what).GetString();
+  if (text != "on" && text != "off") {
+    Fail(v, what + " must be \"on\" or \"off\", found " + Quoted(text));
+  }
+  return text == "on" ? MODE_ON : MODE_OFF;
+}
+
+ObjectColorProperties ReadDisplayColour(const JsonValue& v, const std::string& what) {
+  RequireKind(v, JsonKind::OBJECT, "an object {\"color\": [r, g, b], \"use\": 0..2, \"xray\": false}", what);
+  CheckKeys(v, {"color", "use", "xray"}, what);
+  ObjectColorProperties colour;
+  if (const JsonMember* m = v.Find("color")) {
+    colour.color = ReadVector(m->value, what + " color");
+  }
+  if (const JsonMember* m = v.Find("use")) {
+    const JsonValue& use = m->value;
+    if (!use.IsInteger() || use.GetInteger() < 0 || use.GetInteger() > 2) {
+      Fail(use, what + " use must be 0 (off), 1 (automatic) or 2 (always), found " +
+                    (use.IsInteger() ? std::to_string(use.GetInteger()) : use.DescribeKind()));
+    }
+    colour.usecolor = static_cast<Int32>(use.GetInteger());
+  }
+  if (const JsonMember* m = v.Find("xray")) {
+    colour.xray = RequireKind(m->value, JsonKind::BOOLEAN, "true or false", what + " xray").GetBoolean();
+  }
+  return colour;
 }
 
 class SceneReader {
@@ -275,7 +328,9 @@ private:
 
   BaseObject* ReadObject(const JsonValue& v, BaseObject* parent, BaseObject* pred, Int32 depth) {
     RequireKind(v, JsonKind::OBJECT, "a JSON object", "an object");
-    CheckKeys(v, {"type", "name", "enabled", "position", "rotation", "scale", "parameters", "children"},
+    CheckKeys(v,
+              {"type", "name", "enabled", "position", "rotation", "scale", "editor_mode", "render_mode",
+               "display_color", "parameters", "children"},
               "an object");
     const Int32 type = ReadType(v);
     BaseObject* op = BaseObject::Alloc(type);
@@ -311,6 +366,16 @@ private:
     }
     if (const JsonMember* m = v.Find("scale")) {
       op->SetRelScale(ReadVector(m->value, "\"scale\" of " + label));
+    }
+    if (const JsonMember* m = v.Find("editor_mode")) {
+      op->SetEditorMode(ReadMode(m->value, "\"editor_mode\" of " + label));
+    }
+    if (const JsonMember* m = v.Find("render_mode")) {
+      op->SetRenderMode(ReadMode(m->value, "\"render_mode\" of " + label));
+    }
+    if (const JsonMember* m = v.Find("display_color")) {
+      const ObjectColorProperties colour = ReadDisplayColour(m->value, "\"display_color\" of " + label);
+      op->SetColorProperties(&colour);
     }
     if (const JsonMember* m = v.Find("parameters")) {
       ReadParameters(m->value, op, typeLabel, label);

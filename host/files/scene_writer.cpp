@@ -15,6 +15,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "host/core/font_data.h"
 #include "host/core/gradient.h"
 #include "host/files/description.h"
 #include "host/files/json_reader.h"
@@ -70,6 +71,21 @@ JsonValue GradientJson(const GeData& data, const std::string& what) {
   return std::move(*value);
 }
 
+// By family and style only: the file a font came from is this machine's business.
+JsonValue FontJson(const FontData& font) {
+  const BaseContainer description = font.GetFont();
+  JsonValue names = JsonValue::MakeObject();
+  if (const GeData* family = description.GetDataPointer(FONTDESC_FAMILY)) {
+    names.Set("family", JsonValue::MakeString(family->GetString().GetStd()));
+  }
+  if (const GeData* style = description.GetDataPointer(FONTDESC_STYLE)) {
+    names.Set("style", JsonValue::MakeString(style->GetString().GetStd()));
+  }
+  JsonValue wrapped = JsonValue::MakeObject();
+  wrapped.Set("font", std::move(names));
+  return wrapped;
+}
+
 // A value whose type the JSON itself must carry.
 JsonValue GenericJson(const GeData& data, const std::string& what) {
   switch (data.GetType()) {
@@ -96,6 +112,9 @@ JsonValue GenericJson(const GeData& data, const std::string& what) {
     case GeDataType::CUSTOM:
       if (data.GetCustomDataType(CUSTOMDATATYPE_GRADIENT) != nullptr) {
         return GradientJson(data, what);
+      }
+      if (const FontData* font = data.GetCustomData<FontData>()) {
+        return FontJson(*font);
       }
       throw WriteFailure{what + " holds custom data that scene files cannot hold"};
   }
@@ -132,6 +151,22 @@ JsonValue ObjectJson(const BaseObject* op) {
   obj.Set("position", VectorJson(op->GetRelPos(), "the position of " + label));
   obj.Set("rotation", VectorJson(op->GetRelRot(), "the rotation of " + label));
   obj.Set("scale", VectorJson(op->GetRelScale(), "the scale of " + label));
+  // Visibility and display colour only where they are set, as most objects leave them.
+  if (op->GetEditorMode() != MODE_UNDEF) {
+    obj.Set("editor_mode", JsonValue::MakeString(op->GetEditorMode() == MODE_OFF ? "off" : "on"));
+  }
+  if (op->GetRenderMode() != MODE_UNDEF) {
+    obj.Set("render_mode", JsonValue::MakeString(op->GetRenderMode() == MODE_OFF ? "off" : "on"));
+  }
+  ObjectColorProperties colour;
+  op->GetColorProperties(&colour);
+  if (colour != ObjectColorProperties{}) {
+    JsonValue display = JsonValue::MakeObject();
+    display.Set("color", VectorJson(colour.color, "the display colour of " + label));
+    display.Set("use", JsonValue::MakeInteger(colour.usecolor));
+    display.Set("xray", JsonValue::MakeBoolean(colour.xray));
+    obj.Set("display_color", std::move(display));
+  }
 
   const DescriptionResource* resource = FindDescriptionResource(type);
   const BaseContainer* bc = op->GetDataInstance();

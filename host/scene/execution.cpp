@@ -17,6 +17,18 @@ std::atomic<bool>* RunningState(CHECKISRUNNING what) {
   return index < g_running.size() ? &g_running[index] : nullptr;
 }
 
+// Brings a spline generator's contour up to date; true when it was rebuilt.
+bool UpdateContour(BaseObject* op, ObjectData* data, const HierarchyHelp& hh) {
+  // A spline generator says itself whether it is dirty; its contour is rebuilt only then,
+  // or when it has none.
+  data->CheckDirty(op, hh.GetDocument());
+  if (op->GetCache() != nullptr && !op->IsDirty(DIRTYFLAGS::DATA)) {
+    return false;
+  }
+  op->SetCache(data->GetContour(op, hh.GetDocument(), hh.GetLOD(), hh.GetThread()));
+  return true;
+}
+
 }  // namespace
 
 Bool CheckIsRunning(CHECKISRUNNING what) {
@@ -40,6 +52,19 @@ std::vector<PriorityList::Entry> PriorityList::Sorted() const {
   std::vector<Entry> sorted = entries_;
   std::stable_sort(sorted.begin(), sorted.end(), [](const Entry& a, const Entry& b) { return a.priority < b.priority; });
   return sorted;
+}
+
+SplineObject* GetSplineInput(BaseObject* op, const HierarchyHelp& hh) {
+  if (auto* spline = dynamic_cast<SplineObject*>(op)) {
+    return spline;
+  }
+  const ObjectPlugin* plugin = op != nullptr ? op->GetPlugin() : nullptr;
+  ObjectData* data = op != nullptr ? op->GetObjectData() : nullptr;
+  if (plugin == nullptr || data == nullptr || !plugin->callsGetContour) {
+    return nullptr;
+  }
+  UpdateContour(op, data, hh);
+  return dynamic_cast<SplineObject*>(op->GetCache());
 }
 
 std::vector<BaseObject*> CollectObjects(BaseDocument* doc) {
@@ -99,15 +124,7 @@ PassStatistics ExecutePasses(BaseDocument* doc, Bool caches) {
       continue;
     }
     if (plugin->callsGetContour) {
-      // A spline generator says itself whether it is dirty; its contour is rebuilt only
-      // then, or when it has none.
-      data->CheckDirty(op, doc);
-      if (op->GetCache() != nullptr && !op->IsDirty(DIRTYFLAGS::DATA)) {
-        ++stats.cachesKept;
-        continue;
-      }
-      op->SetCache(data->GetContour(op, doc, hh.GetLOD(), &thread));
-      ++stats.cachesBuilt;
+      ++(UpdateContour(op, data, hh) ? stats.cachesBuilt : stats.cachesKept);
       continue;
     }
     if (!plugin->callsGetVirtualObjects) {

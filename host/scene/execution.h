@@ -75,5 +75,10 @@ struct PassStatistics {
 //     cache handed back unchanged is kept and any other replaces the old one.
 PassStatistics ExecutePasses(BaseDocument* doc, Bool caches = true);
 
+// The spline an object gives a generator that reads it: the object itself when it is a
+// spline; a spline generator's contour, rebuilt first when the generator says it is dirty
+// or has none (as the pass does, which then keeps it); null for anything else.
+SplineObject* GetSplineInput(BaseObject* op, const HierarchyHelp& hh);
+
 // Every object of the document in tree order (pre-order, children before siblings).
 std::vector<BaseObject*> CollectObjects(BaseDocument* doc);

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "host/core/faults.h"
+#include "host/geometry/builtin_generators.h"
 #include "host/geometry/polygon_object.h"
 #include "host/geometry/spline_object.h"
 #include "host/geometry/tags.h"
@@ -32,9 +33,10 @@ SplineObject* ObjectData::GetContour(BaseObject* /*op*/, BaseDocument* /*doc*/, 
 
 void ObjectData::CheckDirty(BaseObject* /*op*/, const BaseDocument* /*doc*/) {}
 
-void ObjectData::GetDimension(const BaseObject* /*op*/, Vector* mp, Vector* rad) const {
-  if (mp != nullptr) *mp = Vector();
-  if (rad != nullptr) *rad = Vector();
+void ObjectData::GetDimension(const BaseObject* op, Vector* mp, Vector* rad) const {
+  const BaseObject* cache = op != nullptr ? op->GetCache() : nullptr;
+  if (mp != nullptr) *mp = cache != nullptr ? cache->GetMp() : Vector();
+  if (rad != nullptr) *rad = cache != nullptr ? cache->GetRad() : Vector();
 }
 
 Int32 ObjectData::GetHandleCount(const BaseObject* /*op*/) const {
@@ -135,7 +137,10 @@ BaseObject* BaseObject::Alloc(Int32 type) {
   if (IsBuiltInType(type)) {
     return new BaseObject(type);
   }
-  const ObjectPlugin* plugin = FindObjectPlugin(type);
+  const ObjectPlugin* plugin = FindBuiltInGenerator(type);
+  if (plugin == nullptr) {
+    plugin = FindObjectPlugin(type);
+  }
   if (plugin == nullptr || plugin->allocator == nullptr) {
     return nullptr;
   }
@@ -262,6 +267,39 @@ void BaseObject::SetRelRot(const Vector& v) {
 void BaseObject::SetRelScale(const Vector& v) {
   scale_ = v;
   SetDirty(DIRTYFLAGS::MATRIX);
+}
+
+void BaseObject::GetBoundingBox(Vector* mp, Vector* rad) const {
+  Vector centre, half;
+  if (const auto* points = dynamic_cast<const PointObject*>(this); points != nullptr && points->GetPointCount() > 0) {
+    const Vector* p = points->GetPointR();
+    Vector lo = p[0], hi = p[0];
+    for (Int32 i = 1; i < points->GetPointCount(); ++i) {
+      lo = {std::min(lo.x, p[i].x), std::min(lo.y, p[i].y), std::min(lo.z, p[i].z)};
+      hi = {std::max(hi.x, p[i].x), std::max(hi.y, p[i].y), std::max(hi.z, p[i].z)};
+    }
+    centre = (lo + hi) * 0.5;
+    half = (hi - lo) * 0.5;
+  } else if (const ObjectData* data = GetObjectData()) {
+    data->GetDimension(this, &centre, &half);
+  } else if (cache_ != nullptr) {
+    centre = cache_->GetMp();
+    half = cache_->GetRad();
+  }
+  if (mp != nullptr) *mp = centre;
+  if (rad != nullptr) *rad = half;
+}
+
+Vector BaseObject::GetMp() const {
+  Vector mp;
+  GetBoundingBox(&mp, nullptr);
+  return mp;
+}
+
+Vector BaseObject::GetRad() const {
+  Vector rad;
+  GetBoundingBox(nullptr, &rad);
+  return rad;
 }
 
 Matrix BaseObject::GetMl() const {

@@ -15,11 +15,13 @@ struct ObjectPlugin;
 // Built-in object types.
 inline constexpr Int32 Opolygon = 5100;
 inline constexpr Int32 Ospline = 5101;
+inline constexpr Int32 Oextrude = 5116;     // generator: sweeps its child splines (host/geometry/extrude_object.h)
 inline constexpr Int32 Onull = 5140;
 inline constexpr Int32 Ocube = 5159;
 inline constexpr Int32 Osphere = 5160;
 inline constexpr Int32 Oplatonic = 5161;
 inline constexpr Int32 Opyramid = 5167;
+inline constexpr Int32 Osplinetext = 5178;  // spline generator: text (host/geometry/text_spline.h)
 
 // Editor and render visibility.
 inline constexpr Int32 MODE_ON = 0;
@@ -59,6 +61,8 @@ public:
   virtual SplineObject* GetContour(BaseObject* op, BaseDocument* doc, Float lod, BaseThread* bt);
   // Lets a spline generator mark itself dirty before the host decides on a new contour.
   virtual void CheckDirty(BaseObject* op, const BaseDocument* doc);
+  // The centre and half size of the object's bounding box in its own coordinates. The
+  // default measures the generator's cache (zero without one).
   virtual void GetDimension(const BaseObject* op, Vector* mp, Vector* rad) const;
   virtual Int32 GetHandleCount(const BaseObject* op) const;
   virtual void GetHandle(BaseObject* op, Int32 i, HandleInfo& info);
@@ -91,6 +95,12 @@ public:
   void SetRelRot(const Vector& v);
   Vector GetRelScale() const { return scale_; }
   void SetRelScale(const Vector& v);
+  // The centre and half size of the object's bounding box in its own coordinates: a point
+  // object's points; otherwise what its type reports (a generator's cache by default, a
+  // text spline its laid-out text at once); zero for an object with nothing to measure.
+  Vector GetMp() const;
+  Vector GetRad() const;
+
   // Local matrix (relative to the parent) and global matrix.
   Matrix GetMl() const;
   Matrix GetMg() const;
@@ -151,6 +161,8 @@ public:
   ~BaseObject() override;
 
 protected:
+  void GetBoundingBox(Vector* mp, Vector* rad) const;
+
   explicit BaseObject(Int32 type) : type_(type) {}
 
 private:

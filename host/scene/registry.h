@@ -11,6 +11,8 @@ class BaseBitmap;
 // Registration flags of object plug-ins.
 inline constexpr Int32 OBJECT_MODIFIER = 0x1;
 inline constexpr Int32 OBJECT_GENERATOR = 0x4;
+// The generator builds from its children, which are then not shown themselves.
+inline constexpr Int32 OBJECT_INPUT = 0x8;
 inline constexpr Int32 OBJECT_PARTICLEMODIFIER = 0x20;
 inline constexpr Int32 OBJECT_ISSPLINE = 0x80;
 inline constexpr Int32 OBJECT_UNIQUEENUMERATION = 0x100;

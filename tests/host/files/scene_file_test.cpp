@@ -13,7 +13,11 @@
 #include <vector>
 
 #include "host/core/faults.h"
+#include "host/core/font_data.h"
 #include "host/core/gradient.h"
+#include "host/files/font_catalog.h"
+#include "host/geometry/extrude_object.h"
+#include "host/geometry/text_spline.h"
 #include "host/scene/registry.h"
 
 namespace {
@@ -143,6 +147,21 @@ BaseDocument* SampleDocument() {
   doc->InsertObject(bare, nullptr, plot);
   BaseObject* spline = BaseObject::Alloc(Ospline);
   doc->InsertObject(spline, nullptr, bare);
+
+  // Text a user placed: extruded, coloured, shown in renders only.
+  BaseObject* label = BaseObject::Alloc(Oextrude);
+  label->SetName("Label");
+  label->GetDataInstance()->SetVector(EXTRUDEOBJECT_MOVE, Vector(0.0, 0.0, 0.1));
+  label->GetDataInstance()->SetVector(EXTRUDEOBJECT_MOVE_LEGACY, Vector(0.0, 0.0, 0.1));
+  label->SetEditorMode(MODE_OFF);
+  label->SetRenderMode(MODE_ON);
+  const ObjectColorProperties colour{Vector(1.0, 0.5, 0.0), 1, true};
+  label->SetColorProperties(&colour);
+  BaseObject* text = BaseObject::Alloc(Osplinetext);
+  text->GetDataInstance()->SetString(PRIM_TEXT_TEXT, "-180.0");
+  text->GetDataInstance()->SetData(PRIM_TEXT_FONT, GeData(FontData(FontDescriptionFor("Liberation Sans", "Bold"))));
+  text->InsertUnder(label);
+  doc->InsertObject(label, nullptr, spline);
   return doc;
 }
 
@@ -160,6 +179,12 @@ void ExpectSameObjects(const BaseObject* a, const BaseObject* b) {
     EXPECT_EQ(a->GetRelPos(), b->GetRelPos());
     EXPECT_EQ(a->GetRelRot(), b->GetRelRot());
     EXPECT_EQ(a->GetRelScale(), b->GetRelScale());
+    EXPECT_EQ(a->GetEditorMode(), b->GetEditorMode());
+    EXPECT_EQ(a->GetRenderMode(), b->GetRenderMode());
+    ObjectColorProperties ca, cb;
+    a->GetColorProperties(&ca);
+    b->GetColorProperties(&cb);
+    EXPECT_EQ(ca, cb);
     EXPECT_TRUE(*a->GetDataInstance() == *b->GetDataInstance()) << "containers differ (values, types or order)";
     ExpectSameObjects(a->GetDown(), b->GetDown());
   }
@@ -261,10 +286,19 @@ TEST_F(SceneFile, TextIsIndentedTypedAndNamed) {
         "\"TP_MODE\": 2,", "\"10099\": 2.5,", "\"10100\": -7,", "\"10103\": {\"int64\": 1099511627776},",
         "\"10104\": {\"time\": [3, 7]},", "\"10105\": null,", "\"-3\": 4.0", "\"type\": 990103",
         "\"type\": \"Ospline\"", "\"type\": \"Opolygon\"", "\"TC_COUNT\": -5", "\"children\": []",
-        "\"interpolation\": 3, \"index\": 4}", "\"mode\": 1,"}) {
+        "\"interpolation\": 3, \"index\": 4}", "\"mode\": 1,",
+        "\"type\": \"Oextrude\",\n      \"name\": \"Label\"", "\"editor_mode\": \"off\",\n      \"render_mode\": \"on\",",
+        "\"display_color\": {\"color\": [1, 0.5, 0], \"use\": 1, \"xray\": true},",
+        "\"1009\": [0, 0, 0.1], \"1002\": [0, 0, 0.1]", "\"2111\": \"-180.0\"",
+        "\"2117\": {\"font\": {\"family\": \"Liberation Sans\", \"style\": \"Bold\"}}"}) {
     EXPECT_NE(text.find(fragment), std::string::npos) << "lacks " << fragment << " in\n" << text;
   }
   EXPECT_EQ(text.back(), '\n');
+  std::size_t modes = 0;
+  for (std::size_t at = text.find("_mode\""); at != std::string::npos; at = text.find("_mode\"", at + 1)) {
+    ++modes;
+  }
+  EXPECT_EQ(modes, 2u) << "only the label sets its visibility";
   // Container order is file order: TP_GRADIENT's default came before the extras.
   EXPECT_LT(text.find("\"TP_GRADIENT\""), text.find("\"10099\""));
 }
@@ -384,7 +418,7 @@ TEST_F(SceneFile, BadStructureNamesTheLineAndKey) {
       {"{\"vantelle_scene\": 1, \"objects\": [\n5]}", 2, "an object must be a JSON object, found an integer"},
       {"{\"vantelle_scene\": 1, \"objects\": [\n{\"name\": \"x\"}]}", 2, "an object needs a \"type\""},
       {"{\"vantelle_scene\": 1, \"objects\": [\n{\"type\": \"Otestplt\"}]}", 2,
-       "unknown object type \"Otestplt\"; known types: Onull, Opolygon, Ospline, Ocube, Osphere, Oplatonic, Opyramid, "
+       "unknown object type \"Otestplt\"; known types: Onull, Opolygon, Ospline, Ocube, Osphere, Oplatonic, Opyramid, Oextrude, Osplinetext, "
        "Otestplot, Otestchild, 990103"},
       {"{\"vantelle_scene\": 1, \"objects\": [\n{\"type\": 12345}]}", 2, "unknown object type 12345"},
       {"{\"vantelle_scene\": 1, \"objects\": [\n{\"type\": true}]}", 2, "must be a type name or number"},
@@ -393,6 +427,12 @@ TEST_F(SceneFile, BadStructureNamesTheLineAndKey) {
       {"{\"vantelle_scene\": 1, \"objects\": [{\"type\": \"Onull\", \"name\": \"N\",\n\"position\": \"0 0 0\"}]}", 2,
        "\"position\" of object \"N\" (Onull) must be [x, y, z], found a string"},
       {"{\"vantelle_scene\": 1, \"objects\": [{\"type\": \"Onull\",\n\"enabled\": 0}]}", 2, "must be true or false"},
+      {"{\"vantelle_scene\": 1, \"objects\": [{\"type\": \"Onull\",\n\"render_mode\": \"hidden\"}]}", 2,
+       "\"render_mode\" of object \"\" (Onull) must be \"on\" or \"off\", found \"hidden\""},
+      {"{\"vantelle_scene\": 1, \"objects\": [{\"type\": \"Onull\", \"display_color\":\n{\"use\": 3}}]}", 2,
+       "use must be 0 (off), 1 (automatic) or 2 (always), found 3"},
+      {"{\"vantelle_scene\": 1, \"objects\": [{\"type\": \"Onull\", \"display_color\":\n{\"colour\": [1, 1, 1]}}]}", 2,
+       "unknown key \"colour\" in \"display_color\" of object"},
       {"{\"vantelle_scene\": 1, \"objects\": [{\"type\": \"Onull\",\n\"name\": 5}]}", 2,
        "\"name\" of a Onull must be a string"},
       {"{\"vantelle_scene\": 1, \"objects\": [{\"type\": \"Onull\", \"children\": [\n{\"type\": \"Nope\"}]}]}", 2,
