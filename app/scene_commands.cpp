@@ -8,6 +8,8 @@
 #include "app/app_error.h"
 #include "app/session.h"
 #include "app/summary.h"
+#include "host/core/font_data.h"
+#include "host/files/clip_map.h"
 #include "host/files/parameter_text.h"
 #include "host/scene/registry.h"
 
@@ -36,6 +38,25 @@ std::string VectorText(const Vector& v) {
          FloatToString(v.z, -1, -6).GetStd();
 }
 
+// A value no description types, shown by what it holds.
+std::string ValueText(const GeData& value) {
+  switch (value.GetType()) {
+    case GeDataType::NIL: return "(none)";
+    case GeDataType::STRING: return "\"" + value.GetString().GetStd() + "\"";
+    case GeDataType::VECTOR: return VectorText(value.GetVector());
+    case GeDataType::CONTAINER: return "(container)";
+    case GeDataType::CUSTOM: {
+      String name("(data)");
+      if (const FontData* font = value.GetCustomData<FontData>()) {
+        const BaseContainer description = font->GetFont();
+        GeClipMap::GetFontName(&description, GE_FONT_NAME_DISPLAY, &name);
+      }
+      return name.GetStd();
+    }
+    default: return FloatToString(value.GetFloat(), -1, -6).GetStd();
+  }
+}
+
 // Every entry of the object's container, by name where its description has one.
 std::vector<std::pair<std::string, std::string>> ParameterTexts(const BaseObject& op) {
   std::vector<std::pair<std::string, std::string>> texts;
@@ -48,7 +69,7 @@ std::vector<std::pair<std::string, std::string>> ParameterTexts(const BaseObject
     if (param != nullptr) {
       texts.emplace_back(param->name.GetStd(), FormatParameterValue(*param, value));
     } else {
-      texts.emplace_back(std::to_string(id), FloatToString(value.GetFloat(), -1, -6).GetStd());
+      texts.emplace_back(std::to_string(id), ValueText(value));
     }
   }
   return texts;

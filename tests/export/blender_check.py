@@ -4,7 +4,8 @@ largest mesh.
 
     blender -b --factory-startup --python blender_check.py -- FILE.glb \
         [--mesh-vertices N] [--mesh-triangles N] [--uv] [--colors] [--objects N] \
-        [--line-objects N] [--min-line-edges N] [--animation-frames N]
+        [--line-objects N] [--min-line-edges N] [--animation-frames N] \
+        [--closed-parts N] [--genus-along-x G,G,...] [--caps-face-out] [--below PART:PART]
 
 Prints what it found and ends Blender with exit code 0 when every expectation holds, 1
 when one does not, 2 for bad arguments.
@@ -27,6 +28,14 @@ def parse_arguments(argv):
     parser.add_argument("--min-line-edges", type=int, help="edges of all line objects together, at least")
     parser.add_argument("--animation-frames", type=int,
                         help="frames the largest mesh plays: shape keys and keyframes, one each per frame")
+    parser.add_argument("--closed-parts", type=int,
+                        help="the largest mesh, its vertices welded, is closed (every edge joins two faces) "
+                             "and falls into this many parts")
+    parser.add_argument("--genus-along-x", help="holes through each part, parts ordered along +X, e.g. 0,2,1")
+    parser.add_argument("--caps-face-out", action="store_true",
+                        help="faces flat at the front (least Y) face -Y, towards the front view, and those at "
+                             "the back face +Y")
+    parser.add_argument("--below", help="A:B: part A (numbered along +X) has its centre lower than part B")
     return parser.parse_args(args)
 
 
@@ -81,6 +90,8 @@ def check(options):
         failures.append("no colour attribute")
     if options.animation_frames is not None:
         failures += check_animation(mesh, options.animation_frames)
+    if options.closed_parts is not None:
+        failures += check_solid(largest, options)
     for failure in failures:
         print(f"blender_check: MISMATCH {failure}")
     print("blender_check: " + ("FAILED" if failures else "OK"))
@@ -122,6 +133,69 @@ def check_animation(mesh, frames):
         failures.append("some keyframes show two shape keys at once")
     if action.frame_range[1] <= action.frame_range[0] and frames > 1:
         failures.append(f"the action spans no time: {tuple(action.frame_range)}")
+    return failures
+
+
+def check_solid(obj, options):
+    """glTF keeps a vertex per face normal, so the faces share no vertices as imported;
+    welding coincident vertices gives back the solid. Each part's genus follows from its
+    Euler characteristic V - E + F = 2 - 2g."""
+    import bmesh
+    mesh = bmesh.new()
+    mesh.from_mesh(obj.data)
+    bmesh.ops.remove_doubles(mesh, verts=mesh.verts, dist=1e-7)
+    mesh.verts.ensure_lookup_table()
+    open_edges = [e for e in mesh.edges if len(e.link_faces) != 2]
+    parts = []
+    seen = set()
+    for start in mesh.verts:
+        if start.index in seen:
+            continue
+        stack, verts = [start], []
+        seen.add(start.index)
+        while stack:
+            v = stack.pop()
+            verts.append(v)
+            for e in v.link_edges:
+                other = e.other_vert(v)
+                if other.index not in seen:
+                    seen.add(other.index)
+                    stack.append(other)
+        edges = {e.index for v in verts for e in v.link_edges}
+        faces = {f.index for v in verts for f in v.link_faces}
+        euler = len(verts) - len(edges) + len(faces)
+        centre = [sum(v.co[k] for v in verts) / len(verts) for k in range(3)]
+        parts.append((centre, (2 - euler) // 2))
+    parts.sort(key=lambda p: p[0][0])
+    genus = [g for _, g in parts]
+    ys = [v.co.y for v in mesh.verts]
+    front, back = min(ys), max(ys)
+    wrong_caps = 0
+    for f in mesh.faces:
+        flat = [v.co.y for v in f.verts]
+        if all(abs(y - front) < 1e-7 for y in flat) and f.normal.y >= 0:
+            wrong_caps += 1
+        if all(abs(y - back) < 1e-7 for y in flat) and f.normal.y <= 0:
+            wrong_caps += 1
+    print(f"blender_check: welded: {len(mesh.verts)} vertices, {len(mesh.faces)} faces, {len(open_edges)} edges "
+          f"not joining two faces, {len(parts)} parts with holes {genus} along +X, caps from y={front:.5f} "
+          f"to y={back:.5f}, {wrong_caps} cap faces facing inward")
+    failures = []
+    if open_edges:
+        failures.append(f"{len(open_edges)} edges do not join exactly two faces: the mesh is not closed")
+    if len(parts) != options.closed_parts:
+        failures.append(f"parts: found {len(parts)}, expected {options.closed_parts}")
+    if options.genus_along_x is not None:
+        wanted = [int(g) for g in options.genus_along_x.split(",")]
+        if genus != wanted:
+            failures.append(f"holes per part along +X: found {genus}, expected {wanted}")
+    if options.caps_face_out and (wrong_caps or back - front <= 0):
+        failures.append(f"{wrong_caps} cap faces face into the solid")
+    if options.below is not None:
+        low, high = (int(i) for i in options.below.split(":"))
+        if not (len(parts) > max(low, high) and parts[low][0][2] < parts[high][0][2]):
+            failures.append(f"part {low} does not stand lower than part {high}: the text is upside down")
+    mesh.free()
     return failures
 
 

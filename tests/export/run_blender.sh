@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Writes a .glb (see write_glb.sh) and imports it into Blender, checking the largest surface
-# mesh (the 51 x 51 plot surface with texture coordinates and vertex colours) and the lines
-# beside it.
-#   run_blender.sh plot|wave|sample|animated PRODUCER
+# mesh (the 51 x 51 plot surface with texture coordinates and vertex colours, or the label's
+# solid text) and the lines beside it.
+#   run_blender.sh plot|wave|sample|animated|label PRODUCER
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -16,7 +16,12 @@ if ! command -v blender >/dev/null 2>&1; then
 fi
 
 expectations=(--mesh-vertices 2601 --mesh-triangles 5000 --uv --colors)
-if [ "$1" = sample ]; then
+if [ "$1" = label ]; then
+  # One closed solid of six glyphs, "-180.0": the "8" has two holes and each "0" one, and
+  # seen from the front it reads left to right, upright, its caps facing out.
+  expectations=(--objects 1 --line-objects 0 --closed-parts 6 --genus-along-x 0,0,2,1,0,1 --caps-face-out
+                --below 4:0)
+elif [ "$1" = sample ]; then
   # Plot, Surface, Cube, Wire, and a generator holding three spheres; the wire's loop of 8
   # points and strip of 4, 3 spans each of at least 4 sub-points.
   expectations+=(--objects 8 --line-objects 1 --min-line-edges $(((8 + 3) * 4)))

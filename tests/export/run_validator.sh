@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Writes a .glb (see write_glb.sh) and has the Khronos glTF validator check it.
-#   run_validator.sh plot|wave|sample|animated PRODUCER
+#   run_validator.sh plot|wave|sample|animated|label PRODUCER
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"

@@ -6,6 +6,8 @@
 #   write_glb.sh sample EXPORT_TESTS OUT  export_tests' scene of several objects
 #   write_glb.sh animated EXPORT_TESTS OUT  export_tests' surface, lines and box over 12
 #                                         frames, animated by morph targets
+#   write_glb.sh label VANTELLE OUT       label.json rendered: one axis label, "-180.0"
+#                                         extruded 0.1 deep, as the labels component makes it
 set -euo pipefail
 
 kind=$1
@@ -25,8 +27,11 @@ case "$kind" in
   animated)
     VANTELLE_EXPORT_ANIMATED="$out" "$producer" --gtest_filter='GltfAnimationTest.AnimatedSample' >/dev/null
     ;;
+  label)
+    "$producer" render "$(dirname "${BASH_SOURCE[0]}")/label.json" -o "$out" >/dev/null
+    ;;
   *)
-    echo "write_glb.sh: unknown kind '$kind' (plot, wave, sample or animated)" >&2
+    echo "write_glb.sh: unknown kind '$kind' (plot, wave, sample, animated or label)" >&2
     exit 2
     ;;
 esac
