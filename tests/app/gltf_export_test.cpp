@@ -16,6 +16,7 @@
 #include <fstream>
 #include <functional>
 #include <limits>
+#include <map>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -24,12 +25,15 @@
 
 #include "app/app_error.h"
 #include "app/gltf_export.h"
+#include "host/geometry/extrude_object.h"
 #include "host/geometry/polygon_object.h"
 #include "host/geometry/primitives.h"
 #include "host/geometry/spline_object.h"
 #include "host/geometry/tags.h"
+#include "host/geometry/text_spline.h"
 #include "host/scene/execution.h"
 #include "host/scene/registry.h"
+#include "tests/host/geometry/solid_checks.h"
 
 namespace {
 
@@ -738,6 +742,65 @@ TEST_F(GltfExportTest, SplinesShowTheirDisplayColourUnlit) {
   EXPECT_EQ(model.materials.at(materialOf("red surface")).extensions.count("KHR_materials_unlit"), 0u);
   EXPECT_EQ(model.extensionsUsed, (std::vector<std::string>{"KHR_materials_unlit"}));
   EXPECT_TRUE(model.extensionsRequired.empty());
+}
+
+// An axis label as the labels component makes it, and objects a render leaves out.
+TEST_F(GltfExportTest, ExtrudedTextIsOneColouredSolidReadingAlongPlusXAndHiddenObjectsAreLeftOut) {
+  BaseObject* label = Add(Named(BaseObject::Alloc(Oextrude), "_SurfoHLabel0_", Vector(0.9, 0.75, 0.2), 1));
+  label->GetDataInstance()->SetVector(EXTRUDEOBJECT_MOVE, Vector(0, 0, 0.1));
+  label->SetRelPos(Vector(-100, -32, -100));
+  BaseObject* text = Add(BaseObject::Alloc(Osplinetext), label);
+  text->GetDataInstance()->SetFloat(PRIM_TEXT_HEIGHT, 7.0);
+  text->GetDataInstance()->SetString(PRIM_TEXT_TEXT, "-180.0");
+  BaseObject* hidden = Add(Named(BaseObject::Alloc(Oextrude), "hidden"));
+  Add(BaseObject::Alloc(Osplinetext), hidden);
+  Add(Named(Grid(1), "below hidden"), hidden);
+  hidden->SetRenderMode(MODE_OFF);
+  BaseObject* shown = Add(Named(Grid(1), "editor only off"));
+  shown->SetEditorMode(MODE_OFF);
+
+  const tinygltf::Model model = Export();
+  // The label's text spline is in its solid, not a line of its own.
+  ASSERT_EQ(Names(model, model.scenes.at(0).nodes), (std::vector<std::string>{"_SurfoHLabel0_", "editor only off"}));
+  const tinygltf::Node& node = Node(model, "_SurfoHLabel0_");
+  EXPECT_TRUE(node.children.empty());
+  EXPECT_EQ(node.translation, (std::vector<double>{-1.0, -0.32, 1.0}));
+  const Mesh mesh = ReadMesh(model, node.mesh);
+  const tinygltf::Material& material = model.materials.at(mesh.material);
+  EXPECT_EQ(material.pbrMetallicRoughness.baseColorFactor, (std::vector<double>{0.9, 0.75, 0.2, 1.0}));
+  EXPECT_EQ(material.extensions.count("KHR_materials_unlit"), 0u);
+
+  // Welded by position, the vertices make a closed solid in glTF's own winding, with its
+  // glyphs' holes in reading order along +X and its front towards +Z.
+  std::vector<Vector> points;
+  std::map<std::array<double, 3>, Int32> welded;
+  std::vector<Int32> pointOf;
+  for (const Vector& p : mesh.positions) {
+    const auto [it, fresh] = welded.emplace(std::array<double, 3>{p.x, p.y, p.z}, static_cast<Int32>(points.size()));
+    if (fresh) {
+      points.push_back(p);
+    }
+    pointOf.push_back(it->second);
+  }
+  std::vector<solid_checks::Triangle> triangles;
+  Int32 frontFacing = 0;
+  for (std::size_t t = 0; t < mesh.Triangles(); ++t) {
+    triangles.push_back({pointOf[mesh.indices[3 * t]], pointOf[mesh.indices[3 * t + 1]], pointOf[mesh.indices[3 * t + 2]]});
+    const bool atFront = mesh.Corner(t, 0).z == 0.0 && mesh.Corner(t, 1).z == 0.0 && mesh.Corner(t, 2).z == 0.0;
+    frontFacing += atFront ? (mesh.Normal(t).z > 0.0 ? 1 : -1000) : 0;
+  }
+  const solid_checks::SolidFacts facts = solid_checks::Examine(points, triangles);
+  EXPECT_EQ(facts.unpairedEdges, 0u);
+  EXPECT_GT(facts.volume, 0.0);
+  EXPECT_EQ(facts.genusAlongX, std::vector<Int32>({0, 0, 2, 1, 0, 1}));
+  EXPECT_GT(frontFacing, 50);
+  // Its bounds are the laid-out text's, 0.1 deep towards -Z, in metres.
+  const Vector textMin = text->GetMp() - text->GetRad(), textMax = text->GetMp() + text->GetRad();
+  const auto near = [](double a, double b) { return std::abs(a - b) < 1e-6; };
+  const tinygltf::Accessor& position = model.accessors.at(model.meshes.at(node.mesh).primitives.at(0).attributes.at("POSITION"));
+  EXPECT_TRUE(near(position.minValues[0], textMin.x * 0.01) && near(position.maxValues[0], textMax.x * 0.01));
+  EXPECT_TRUE(near(position.minValues[1], textMin.y * 0.01) && near(position.maxValues[1], textMax.y * 0.01));
+  EXPECT_TRUE(near(position.minValues[2], -0.001) && near(position.maxValues[2], 0.0));
 }
 
 }  // namespace
