@@ -340,6 +340,30 @@ TEST_F(AppScenes, FramesOfATimeFormulaAnimateAndFramesWithoutTimeSampleOnce) {
   EXPECT_EQ(j["files"].size(), 1u);
 }
 
+TEST_F(AppScenes, TextRendersAsASolidAndWithoutAnyFontAsNothingWithOneWarning) {
+  const std::string label = VANTELLE_SOURCE_DIR "/tests/export/label.json";
+  RunResult r = RunApp({"render", label, "-o", Path("label.glb")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_GT(ReadBytes(folder / "label.glb").size(), 20000u);
+  r = RunApp({"info", label});
+  EXPECT_NE(r.out.find("2111  \"-180.0\""), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("2117  Liberation Sans\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("1009  0, 0, 0.1\n"), std::string::npos) << r.out;
+
+  // fontconfig told of no font folder at all: the label renders empty, and says why once.
+  Write("nofonts.conf", "<?xml version=\"1.0\"?>\n<fontconfig><cachedir>" + folder.string() + "</cachedir></fontconfig>\n");
+  setenv("FONTCONFIG_FILE", Path("nofonts.conf").c_str(), 1);
+  r = RunApp({"render", label, "-o", Path("empty.glb")});
+  unsetenv("FONTCONFIG_FILE");
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.err,
+            "vantelle: warning: no font is installed, so text objects stay empty (install one, on Debian for "
+            "instance fonts-liberation2 and fontconfig)\n");
+  EXPECT_GT(ReadBytes(folder / "empty.glb").size(), 0u);
+  EXPECT_LT(ReadBytes(folder / "empty.glb").size(), 1000u);
+}
+
 TEST(AppParams, ListsEveryTypeOrOne) {
   RunResult r = RunApp({"params"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
