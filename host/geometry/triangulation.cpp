@@ -47,10 +47,19 @@ void GLAPIENTRY OnEnd(void* user) {
   c->current.clear();
 }
 
-// Outlines cross or touch here: a new point where the tessellator puts it.
-void GLAPIENTRY OnCombine(GLdouble coords[3], void* /*data*/[4], GLfloat /*weight*/[4], void** outData, void* user) {
+// Outlines cross or touch here. Where they only touch, at a point they already have (two
+// loops of the boundary sharing a corner), that point stays the one point, so caps and
+// walls keep meeting there; a crossing gets a new point.
+void GLAPIENTRY OnCombine(GLdouble coords[3], void* data[4], GLfloat /*weight*/[4], void** outData, void* user) {
   auto* c = static_cast<Collector*>(user);
-  c->points->emplace_back(coords[0], coords[1], coords[2]);
+  const Vector at(coords[0], coords[1], coords[2]);
+  for (int i = 0; i < 4; ++i) {
+    if (data[i] != nullptr && (*c->points)[static_cast<std::size_t>(DataIndex(data[i]))] == at) {
+      *outData = data[i];
+      return;
+    }
+  }
+  c->points->push_back(at);
   *outData = IndexData(static_cast<Int32>(c->points->size()) - 1);
 }
 

@@ -95,6 +95,12 @@ TEST(Extrude, ASquareWithASquareHoleInEitherDirectionIsAClosedOutwardRing) {
   EXPECT_NEAR(Examine(back.Mesh()).volume, 24.0, 1e-9);
   EXPECT_EQ(CapAt(back.Mesh(), 0.0).towardsPlusZ, 8);
 
+  // Outlines touching at a corner keep that corner one point of caps and walls alike.
+  ExtrudeScene touching(Squares({{0, 0, 1}, {1, 1, 1}}), Vector(0, 0, 2));
+  EXPECT_EQ(touching.Mesh().GetPointCount(), 14);
+  EXPECT_EQ(Examine(touching.Mesh()).unbalancedEdges, 0u);
+  EXPECT_NEAR(Examine(touching.Mesh()).volume, 4.0, 1e-9);
+
   // A child placed off the origin carries its outlines with it; a slanted sweep shears.
   ExtrudeScene moved(Squares({{0, 0, 4}}), Vector(1, 0, 2));
   moved.Child()->SetRelPos(Vector(10, 0, 0));

@@ -20,6 +20,9 @@ struct SolidFacts {
   // Directed edges that are not matched by exactly one edge running the other way, nor
   // used once themselves: 0 exactly when every edge joins two triangles wound alike.
   std::size_t unpairedEdges = 0;
+  // Edges used more often in one direction than in the other: 0 for any closed surface,
+  // also where parts touch at a point and an edge there joins four triangles.
+  std::size_t unbalancedEdges = 0;
   // Signed volume: positive when the triangles face outward.
   Float volume = 0.0;
   // Holes through each connected part (its genus), parts ordered by their centre's x.
@@ -78,6 +81,9 @@ inline SolidFacts Examine(const std::vector<Vector>& points, const std::vector<T
     const auto reverse = directed.find({edge.second, edge.first});
     if (count != 1 || reverse == directed.end() || reverse->second != 1) {
       ++facts.unpairedEdges;
+    }
+    if (count != (reverse == directed.end() ? 0 : reverse->second)) {
+      ++facts.unbalancedEdges;
     }
     if (edge.first < edge.second || reverse == directed.end()) {
       ++parts[root(edge.first)].edges;
