@@ -58,8 +58,8 @@ fuzz: deps
 	$(FUZZ_BUILD)/fuzz/prepare_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=4096 $(FUZZ_BUILD)/corpus/prepare fuzz/seeds/formula
 	$(FUZZ_BUILD)/fuzz/scene_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=8192 $(FUZZ_BUILD)/corpus/scene fuzz/seeds/scene
 
-manual:
-	python3 tools/make_manual.py docs/manual.md docs/Vantelle.pdf
+manual: deps
+	./tools/manual/make_manual.sh docs/manual.md docs/Vantelle.pdf
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

@@ -13,6 +13,9 @@ packages=(
   # along). The tests import the exported files into Blender, whose glTF importer needs
   # numpy, which the blender package does not pull in.
   libtinygltf-dev blender python3-numpy
+  # The manual: pandoc turns Markdown into groff's ms, groff sets it as PDF; the check
+  # reads the PDF back with poppler's tools. The icons are drawn with Pillow.
+  pandoc groff poppler-utils python3-pil
 )
 # A node from elsewhere (nodesource, nvm) clashes with Debian's nodejs/npm packages, so
 # Debian's are only the fallback.
