@@ -13,7 +13,7 @@ WERROR     ?= $(if $(CI),ON,OFF)
 
 CMAKE_COMMON = -G Ninja -DVANTELLE_WERROR=$(WERROR)
 
-.PHONY: all deps build build-asan test test-normal test-asan demo bench fuzz manual clean
+.PHONY: all deps build build-asan test test-normal test-asan demo bench fuzz manual icons clean
 
 all: build
 
@@ -60,6 +60,9 @@ fuzz: deps
 
 manual: deps
 	./tools/manual/make_manual.sh docs/manual.md docs/Vantelle.pdf
+
+icons: deps
+	/usr/bin/python3 tools/draw_icons.py
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
