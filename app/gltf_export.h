@@ -11,9 +11,9 @@ namespace vantelle::app {
 // polygon objects as triangle meshes, spline objects as line strips and loops with unlit
 // materials, in glTF's metres and right-handed axes.
 //
-// The file appears whole or not at all: it is written beside the target and renamed over
-// it, so an existing file stays as it was when anything fails. Throws a Failure naming
-// the file.
+// The file appears whole or not at all, as FileReplacement (file_replacement.h) writes
+// files: an existing file stays as it was when anything fails. Throws the AppError of
+// WriteError naming the file: BadInput when the target must not be written.
 void WriteGlb(BaseDocument* doc, const Filename& path);
 
 }  // namespace vantelle::app
