@@ -66,6 +66,10 @@ public:
 
   // The file that is written, links followed.
   const std::filesystem::path& GetTarget() const { return target_.path; }
+  // The open file, for a library that writes through a descriptor itself: hand it a dup()
+  // and let it close that. Until Finish; -1 after. When replacing a file it is a regular
+  // file, so it can seek.
+  int GetDescriptor() const { return fd_; }
 
 private:
   FileReplacement() = default;
