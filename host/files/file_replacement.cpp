@@ -355,7 +355,11 @@ void RemoveTemporaryFilesOnSignal() {
       sigaddset(&action.sa_mask, sig);
     }
     for (int sig : kCleanupSignals) {
-      ::sigaction(sig, &action, nullptr);
+      // An ignored signal stays ignored: under nohup a hangup must not end the process.
+      struct sigaction current {};
+      if (::sigaction(sig, nullptr, &current) == 0 && current.sa_handler != SIG_IGN) {
+        ::sigaction(sig, &action, nullptr);
+      }
     }
   });
 }

@@ -85,5 +85,6 @@ private:
 
 // Makes SIGINT, SIGTERM and SIGHUP remove the process's temporary files before it ends
 // by the signal as it would have. For the host application's main(); later calls do
-// nothing. Handlers the application set for those signals beforehand are replaced.
+// nothing. Handlers the application set for those signals beforehand are replaced;
+// signals it ignores (SIGHUP under nohup) stay ignored.
 void RemoveTemporaryFilesOnSignal();

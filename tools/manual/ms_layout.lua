@@ -113,11 +113,13 @@ function Table(tbl)
   for i = 1, count do
     format[i] = string.format("%sw(%.2fm)", ALIGN[tbl.colspecs[i][1]] or "l", widths[i])
   end
-  -- .LP ends whatever came before (a heading leaves bold on) and spaces as paragraphs do.
+  -- .LP ends whatever came before (a heading leaves bold on) and spaces as paragraphs do;
+  -- a table starts where a few of its rows fit below the header.
   local lines = {
     ".LP",
     ".ps " .. TABLE_POINTS .. "p",
     ".vs " .. (TABLE_POINTS + 2.5) .. "p",
+    ".ne 8v",
     ".TS H",
     "tab(\t);",
     table.concat(format, " ") .. ".",
@@ -171,11 +173,14 @@ function CodeBlock(block)
   }, "\n"))
 end
 
--- A heading never ends a page: it needs room for a few lines of what follows.
+-- A heading never ends a page: it needs room for a few lines of what follows, or for
+-- the start of a table (see Table).
 function Header(h)
   table.insert(h.content, 1, pandoc.RawInline("ms", "\\m[accent]"))
   table.insert(h.content, pandoc.RawInline("ms", "\\m[]"))
   -- Back to the text size at once: a list right below measures its indent in the
   -- current size.
-  return {pandoc.RawBlock("ms", ".ne 8v"), h, pandoc.RawBlock("ms", ".ps \\n[PS]u")}
+  -- The break first: .ne alone would carry the last line of the paragraph before over
+  -- to the new page with the heading.
+  return {pandoc.RawBlock("ms", ".br\n.ne 12v"), h, pandoc.RawBlock("ms", ".ps \\n[PS]u")}
 end

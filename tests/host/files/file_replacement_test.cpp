@@ -70,6 +70,19 @@ TEST_F(FileReplacementTest, EndingBySignalRemovesTemporaryFiles) {
     EXPECT_EQ(Names(), std::set<std::string>{"kept.glb"}) << "signal " << sig;
     EXPECT_EQ(Read(folder_ / "kept.glb"), "old");
   }
+
+  // Under nohup a hangup is ignored, and stays so.
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGHUP, SIG_IGN);
+    RemoveTemporaryFilesOnSignal();
+    kill(getpid(), SIGHUP);
+    _exit(5);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 5) << "a hangup ended a process that ignores it";
 }
 
 TEST_F(FileReplacementTest, LongNamesFitAndSameFilesAreFoundThroughLinks) {
