@@ -59,7 +59,8 @@ class AppFiles : public ::testing::Test {
 protected:
   void SetUp() override {
     folder_ = fs::temp_directory_path() /
-              ("vantelle_files_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+              ("vantelle_files_" + std::to_string(getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(folder_);
     fs::create_directories(folder_);
   }

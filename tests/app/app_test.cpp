@@ -159,7 +159,7 @@ TEST(AppPlot, MissingOrBrokenModulesExitOne) {
 }
 
 TEST(AppPlot, WritesTheMeshAsGlbAndAsksBeforeASecondOfAKind) {
-  const auto folder = std::filesystem::temp_directory_path() / "vantelle_app_glb";
+  const auto folder = std::filesystem::temp_directory_path() / ("vantelle_app_glb_" + std::to_string(getpid()));
   std::filesystem::create_directories(folder);
   const std::string out = (folder / "plot.glb").string();
   RunResult r = RunApp({"plot", "--add", "mesh", "--set", "mesh.SURFOMESH_VERTEXCOLORS=true", "-o", out});
@@ -211,7 +211,8 @@ class AppScenes : public ::testing::Test {
 protected:
   void SetUp() override {
     folder = std::filesystem::temp_directory_path() /
-             ("vantelle_scenes_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+             ("vantelle_scenes_" + std::to_string(getpid()) + "_" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
   }
