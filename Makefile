@@ -13,7 +13,7 @@ WERROR     ?= $(if $(CI),ON,OFF)
 
 CMAKE_COMMON = -G Ninja -DVANTELLE_WERROR=$(WERROR)
 
-.PHONY: all deps build build-asan test test-normal test-asan demo bench fuzz manual clean
+.PHONY: all deps build build-asan test test-normal test-asan demo bench fuzz manual icons clean
 
 all: build
 
@@ -59,8 +59,11 @@ fuzz: deps
 	$(FUZZ_BUILD)/fuzz/scene_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=8192 $(FUZZ_BUILD)/corpus/scene fuzz/seeds/scene
 	$(FUZZ_BUILD)/fuzz/text_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=1024 $(FUZZ_BUILD)/corpus/text fuzz/seeds/text
 
-manual:
-	python3 tools/make_manual.py docs/manual.md docs/Vantelle.pdf
+manual: deps
+	./tools/manual/make_manual.sh docs/manual.md docs/Vantelle.pdf
+
+icons: deps
+	/usr/bin/python3 tools/draw_icons.py
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)

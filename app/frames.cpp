@@ -8,6 +8,7 @@
 #include "app/app_error.h"
 #include "app/gltf_animation.h"
 #include "app/gltf_export.h"
+#include "app/output_files.h"
 #include "app/progress.h"
 #include "host/scene/execution.h"
 
@@ -52,9 +53,11 @@ bool ParseInt(std::string_view text, Int32& value) {
 void AddFrameOptions(CLI::App& command, FrameOptions& options) {
   CLI::Option* frame = command.add_option("--frame", options.frame, "Evaluate at this frame (may be negative)")
                            ->type_name("F")
+                           ->check(NotEmpty())
                            ->each([&options](const std::string&) { options.hasFrame = true; });
   command.add_option("--frames", options.range, "Evaluate every frame from A to B; with -o, an animated file")
       ->type_name("A:B")
+      ->check(NotEmpty())
       ->excludes(frame);
 }
 

@@ -1,20 +1,12 @@
 #include "app/gltf_export.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <atomic>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <limits>
 #include <map>
+#include <ostream>
+#include <streambuf>
 #include <string>
-#include <system_error>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -25,6 +17,8 @@
 #include "app/gltf_geometry.h"
 #include "app/gltf_model.h"
 #include "app/gltf_space.h"
+#include "app/output_files.h"
+#include "host/files/file_replacement.h"
 #include "host/geometry/polygon_object.h"
 #include "host/geometry/spline_object.h"
 #include "host/scene/registry.h"
@@ -343,43 +337,57 @@ private:
   std::size_t binBytes_ = 0;
 };
 
-std::string ErrorText(int error) { return std::generic_category().message(error); }
+// An output stream's bytes to a file being replaced, in large pieces. The first failure
+// is kept, and the stream reports it as bad.
+class ReplacementBuffer : public std::streambuf {
+public:
+  explicit ReplacementBuffer(FileReplacement& file) : file_(file), buffer_(std::size_t{1} << 20) {
+    setp(buffer_.data(), buffer_.data() + buffer_.size());
+  }
+  bool Failed() const { return failed_; }
+  const FileWriteError& GetError() const { return error_; }
 
-// Whether the file holds a whole .glb: its header's length is the file's length.
-bool IsCompleteGlb(const std::string& path) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) {
-    return false;
+protected:
+  int_type overflow(int_type c) override {
+    if (!Drain()) {
+      return traits_type::eof();
+    }
+    if (!traits_type::eq_int_type(c, traits_type::eof())) {
+      *pptr() = traits_type::to_char_type(c);
+      pbump(1);
+    }
+    return traits_type::not_eof(c);
   }
-  const std::streamoff size = in.tellg();
-  in.seekg(0);
-  unsigned char header[12] = {};
-  if (size < 12 || !in.read(reinterpret_cast<char*>(header), sizeof(header))) {
-    return false;
+  std::streamsize xsputn(const char* data, std::streamsize count) override {
+    // A large block (the binary chunk) goes straight to the file, not through the buffer.
+    if (count >= static_cast<std::streamsize>(buffer_.size())) {
+      if (!Drain() || !Put(data, static_cast<std::size_t>(count))) {
+        return 0;
+      }
+      return count;
+    }
+    return std::streambuf::xsputn(data, count);
   }
-  const UInt32 length = UInt32(header[8]) | UInt32(header[9]) << 8 | UInt32(header[10]) << 16 | UInt32(header[11]) << 24;
-  return std::memcmp(header, "glTF", 4) == 0 && std::streamoff(length) == size;
-}
+  int sync() override { return Drain() ? 0 : -1; }
 
-// A new empty file beside the target, so the final rename stays on one file system.
-std::string CreateTemporaryBeside(const std::filesystem::path& target, const std::string& shown) {
-  static std::atomic<unsigned> counter{0};
-  const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string name = "." + target.filename().string() + "." + std::to_string(getpid()) + "." +
-                             std::to_string(counter.fetch_add(1)) + ".tmp";
-    const std::string path = (folder / name).string();
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      ::close(fd);
-      return path;
+private:
+  bool Put(const char* data, std::size_t size) {
+    if (!failed_ && !file_.Write(data, size, &error_)) {
+      failed_ = true;
     }
-    if (errno != EEXIST) {
-      throw Failure("cannot write " + shown + ": " + ErrorText(errno));
-    }
+    return !failed_;
   }
-  throw Failure("cannot write " + shown + ": no free temporary name in its folder");
-}
+  bool Drain() {
+    const bool ok = Put(pbase(), static_cast<std::size_t>(pptr() - pbase()));
+    setp(buffer_.data(), buffer_.data() + buffer_.size());
+    return ok;
+  }
+
+  FileReplacement& file_;
+  std::vector<char> buffer_;
+  FileWriteError error_;
+  bool failed_ = false;
+};
 
 }  // namespace
 
@@ -391,55 +399,37 @@ tinygltf::Model BuildGltfModel(const BaseDocument* doc) {
   return std::move(builder.Finish());
 }
 
-StagedGlb::StagedGlb(const tinygltf::Model& model, const Filename& path) : target_(path.GetPath()) {
-  const std::string shown = target_.string();
-  if (target_.empty() || !target_.has_filename()) {
-    throw Failure("cannot write " + (shown.empty() ? std::string("\"\"") : shown) + ": not a file name");
+StagedGlb::StagedGlb(const tinygltf::Model& model, const Filename& path) : shown_(path.GetString().GetStd()) {
+  FileWriteError error;
+  file_ = FileReplacement::Open(path, &error);
+  if (file_ == nullptr) {
+    throw WriteError(shown_.empty() ? std::string("\"\"") : shown_, error);
   }
-  // Caught before writing a whole file that could never take its place.
-  std::error_code error;
-  if (std::filesystem::is_directory(target_, error)) {
-    throw Failure("cannot write " + shown + ": " + ErrorText(EISDIR));
-  }
-  const std::string temporary = CreateTemporaryBeside(target_, shown);
-  // The destructor does not run for an object never made, so the file is removed here on
-  // every way out but success.
-  struct Cleanup {
-    const std::string* path;
-    ~Cleanup() {
-      if (path != nullptr) {
-        std::remove(path->c_str());
-      }
-    }
-  } cleanup{&temporary};
-
+  ReplacementBuffer buffer(*file_);
+  std::ostream stream(&buffer);
   tinygltf::TinyGLTF writer;
-  errno = 0;
-  const bool written = writer.WriteGltfSceneToFile(&model, temporary, true, true, false, true);
-  const int writeError = errno;
-  // The writer does not check its stream, so the file itself tells whether all of it
-  // arrived (a full disk cuts it short).
-  if (!written || !IsCompleteGlb(temporary)) {
-    throw Failure("cannot write " + shown + ": " + (writeError != 0 ? ErrorText(writeError) : "the file is incomplete"));
+  const bool written = writer.WriteGltfSceneToStream(&model, stream, false, true);
+  stream.flush();
+  if (buffer.Failed()) {
+    throw WriteError(shown_, buffer.GetError());
   }
-  temporary_ = temporary;
-  cleanup.path = nullptr;
-}
-
-StagedGlb::StagedGlb(StagedGlb&& other) noexcept
-    : temporary_(std::exchange(other.temporary_, std::string())), target_(std::move(other.target_)) {}
-
-StagedGlb::~StagedGlb() {
-  if (!temporary_.empty()) {
-    std::remove(temporary_.c_str());
+  if (!written || !stream) {
+    throw Failure("cannot write " + shown_ + ": the glTF writer failed");
+  }
+  if (!file_->Finish(&error)) {
+    throw WriteError(shown_, error);
   }
 }
+
+StagedGlb::StagedGlb(StagedGlb&& other) noexcept = default;
+
+StagedGlb::~StagedGlb() = default;
 
 void StagedGlb::Commit() {
-  if (std::rename(temporary_.c_str(), target_.c_str()) != 0) {
-    throw Failure("cannot write " + target_.string() + ": " + ErrorText(errno));
+  FileWriteError error;
+  if (file_ == nullptr || !file_->Commit(&error)) {
+    throw WriteError(shown_, error);
   }
-  temporary_.clear();
 }
 
 void WriteGltfModel(const tinygltf::Model& model, const Filename& path) { StagedGlb(model, path).Commit(); }

@@ -13,9 +13,9 @@ namespace vantelle::app {
 // right-handed axes. Objects whose render mode is off are left out with everything below
 // them, and so are the children a generator builds from (an extrude's splines).
 //
-// The file appears whole or not at all: it is written beside the target and renamed over
-// it, so an existing file stays as it was when anything fails. Throws a Failure naming
-// the file.
+// The file appears whole or not at all, as FileReplacement (file_replacement.h) writes
+// files: an existing file stays as it was when anything fails. Throws the AppError of
+// WriteError naming the file: BadInput when the target must not be written.
 void WriteGlb(BaseDocument* doc, const Filename& path);
 
 }  // namespace vantelle::app

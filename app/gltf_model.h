@@ -4,11 +4,13 @@
 
 #include <tiny_gltf.h>
 
-#include <filesystem>
+#include <memory>
 #include <string>
 
 #include "host/files/files.h"
 #include "host/scene/document.h"
+
+class FileReplacement;
 
 namespace vantelle::app {
 
@@ -16,9 +18,10 @@ namespace vantelle::app {
 // buffer 0, one buffer view per accessor. No document gives an empty asset.
 tinygltf::Model BuildGltfModel(const BaseDocument* doc);
 
-// A whole .glb under a temporary name beside its target, so that the target changes only
-// on Commit and several files can wait to replace theirs together. A file never committed
-// is removed. Throws a Failure naming the target.
+// A whole .glb under a temporary name beside its target (or written in place to a device
+// or pipe), so that the target changes only on Commit and several files can wait to
+// replace theirs together. A file never committed is removed. Throws the AppError of
+// WriteError, naming the target.
 class StagedGlb {
 public:
   StagedGlb(const tinygltf::Model& model, const Filename& path);
@@ -28,12 +31,12 @@ public:
   StagedGlb& operator=(StagedGlb&&) = delete;
   ~StagedGlb();
 
-  // Renames the file over the target.
+  // Puts the file in place of the target.
   void Commit();
 
 private:
-  std::string temporary_;  // empty once committed or moved from
-  std::filesystem::path target_;
+  std::unique_ptr<FileReplacement> file_;  // null once moved from
+  std::string shown_;                      // the target as the user named it
 };
 
 // Stages the model and commits it at once.

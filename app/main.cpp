@@ -12,6 +12,8 @@
 #include "app/params_command.h"
 #include "app/plot_command.h"
 #include "app/scene_commands.h"
+#include "app/terminal_text.h"
+#include "host/files/file_replacement.h"
 
 namespace {
 
@@ -19,10 +21,12 @@ using vantelle::app::AppError;
 
 void PrintError(const std::string& message) {
   // Several lines (one per failed module) each get the prefix, so each reads alone.
+  // Messages quote names from files and the command line: none may reach the terminal
+  // as a control sequence.
   std::size_t start = 0;
   while (start <= message.size()) {
     const std::size_t end = message.find('\n', start);
-    std::cerr << "vantelle: " << message.substr(start, end - start) << '\n';
+    std::cerr << "vantelle: " << vantelle::app::TerminalText(message.substr(start, end - start)) << '\n';
     if (end == std::string::npos) {
       break;
     }
@@ -75,6 +79,8 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // An interrupted write leaves no temporary file behind.
+  RemoveTemporaryFilesOnSignal();
   try {
     return Run(argc, argv);
   } catch (const AppError& e) {

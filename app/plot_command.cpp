@@ -8,6 +8,7 @@
 #include "app/answers.h"
 #include "app/app_error.h"
 #include "app/components.h"
+#include "app/output_files.h"
 #include "app/session.h"
 #include "app/summary.h"
 #include "host/scene/registry.h"
@@ -109,9 +110,11 @@ CLI::App* AddPlotCommand(CLI::App& app, PlotOptions& options) {
       ->capture_default_str();
   plot->add_option("-o,--output", options.output,
                    "Write the plot to FILE as binary glTF (.glb); with --frames an animated file")
-      ->type_name("FILE");
+      ->type_name("FILE")
+      ->check(NotEmpty());
   plot->add_option("--save", options.save, "Save the plot as a scene file that 'vantelle render' reads")
-      ->type_name("SCENE");
+      ->type_name("SCENE")
+      ->check(NotEmpty());
   plot->add_flag("--json", options.json, "Print the summary as one JSON object");
   CLI::Option* yes = plot->add_flag("--yes", options.yes, "Answer Yes to the module's questions");
   plot->add_flag("--no", options.no, "Answer No to the module's questions (the default in scripts)")->excludes(yes);
@@ -121,6 +124,7 @@ CLI::App* AddPlotCommand(CLI::App& app, PlotOptions& options) {
 }
 
 int RunPlot(const PlotOptions& options) {
+  CheckOutputFiles({{"--save", options.save}, {"-o", options.output}}, {});
   const std::vector<ObjectKind> components = ParseComponents(options.components);
   const std::vector<Setting> settings = SplitSettings(options.settings);
   const FrameRange frames = ResolveFrames(options.frames, 0);

@@ -6,8 +6,10 @@
 #include <nlohmann/json.hpp>
 
 #include "app/app_error.h"
+#include "app/output_files.h"
 #include "app/session.h"
 #include "app/summary.h"
+#include "app/terminal_text.h"
 #include "host/core/font_data.h"
 #include "host/files/clip_map.h"
 #include "host/files/parameter_text.h"
@@ -77,7 +79,8 @@ std::vector<std::pair<std::string, std::string>> ParameterTexts(const BaseObject
 
 void PrintObject(const BaseObject& op, Int32 depth, std::ostream& out) {
   const std::string indent(static_cast<std::size_t>(depth) * 2, ' ');
-  out << indent << TypeName(op) << " \"" << op.GetName().GetStd() << "\"" << (op.GetDeformMode() ? "" : " (off)");
+  out << indent << TypeName(op) << " \"" << TerminalText(op.GetName().GetStd()) << "\""
+      << (op.GetDeformMode() ? "" : " (off)");
   if (op.GetRelPos() != Vector()) {
     out << " at " << VectorText(op.GetRelPos());
   }
@@ -88,7 +91,7 @@ void PrintObject(const BaseObject& op, Int32 depth, std::ostream& out) {
     width = std::max(width, name.size());
   }
   for (const auto& [name, value] : texts) {
-    out << indent << "    " << name << std::string(width - name.size() + 2, ' ') << value << '\n';
+    out << indent << "    " << name << std::string(width - name.size() + 2, ' ') << TerminalText(value) << '\n';
   }
   for (const BaseObject* child = op.GetDown(); child != nullptr; child = child->GetNext()) {
     PrintObject(*child, depth + 1, out);
@@ -116,7 +119,8 @@ CLI::App* AddRenderCommand(CLI::App& app, RenderOptions& options) {
   render->add_option("SCENE", options.scene, "The scene file (as 'vantelle plot --save' writes it)")->required();
   render->add_option("-o,--output", options.output,
                      "Write the scene to FILE as binary glTF (.glb); with --frames an animated file")
-      ->type_name("FILE");
+      ->type_name("FILE")
+      ->check(NotEmpty());
   AddFrameOptions(*render, options.frames);
   render->add_flag("--json", options.json, "Print the summary as one JSON object");
   AddPluginOption(*render, options.pluginFolder);
@@ -132,6 +136,7 @@ CLI::App* AddInfoCommand(CLI::App& app, InfoOptions& options) {
 }
 
 int RunRender(const RenderOptions& options) {
+  CheckOutputFiles({{"-o", options.output}}, {{"the scene", options.scene}});
   Session session;
   session.LoadModules(PluginFolder(options.pluginFolder));
   session.LoadDocument(Filename(String(options.scene)));
@@ -173,7 +178,7 @@ int RunInfo(const InfoOptions& options) {
     std::cout << json.dump(2) << '\n';
     return kExitOk;
   }
-  std::cout << options.scene << ": " << doc->GetFps() << " fps, frames "
+  std::cout << TerminalText(options.scene) << ": " << doc->GetFps() << " fps, frames "
             << doc->GetMinTime().GetFrame(doc->GetFps()) << ".." << doc->GetMaxTime().GetFrame(doc->GetFps())
             << ", now at " << session.GetFrame() << "\n\n";
   for (const BaseObject* op = doc->GetFirstObject(); op != nullptr; op = op->GetNext()) {

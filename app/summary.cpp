@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "app/components.h"
+#include "app/terminal_text.h"
 #include "host/core/text.h"
 #include "host/scene/execution.h"
 
@@ -51,7 +52,7 @@ std::string Render(const Lines& lines) {
   }
   std::string text;
   for (const auto& [name, value] : lines) {
-    text += name + std::string(width - name.size() + 2, ' ') + value + "\n";
+    text += name + std::string(width - name.size() + 2, ' ') + TerminalText(value) + "\n";
   }
   return text;
 }

@@ -17,6 +17,9 @@ packages=(
   # FreeType laid out by HarfBuzz, caps triangulated by the GLU tessellator. The Liberation
   # fonts are the default text face on this platform.
   fonts-liberation2 fontconfig libfreetype-dev libharfbuzz-dev libfontconfig-dev libglu1-mesa-dev
+  # The manual: pandoc turns Markdown into groff's ms, groff sets it as PDF; the check
+  # reads the PDF back with poppler's tools. The icons are drawn with Pillow.
+  pandoc groff poppler-utils python3-pil
 )
 # A node from elsewhere (nodesource, nvm) clashes with Debian's nodejs/npm packages, so
 # Debian's are only the fallback.

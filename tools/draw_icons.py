@@ -1,10 +1,10 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Draws the Vantelle icon strip (plot, surface mesh, grid, cage, labels) into res/Surfo.tif.
 
-Only the standard library is used, so the strip can be rebuilt on any machine. Shapes are
-rasterised at SUPER times the final size with hard edges and then box-filtered down, which
-gives anti-aliased edges; the output depends on nothing but this file, so every run writes
-the same bytes.
+The strip is five 64 x 64 icons side by side, RGBA with straight alpha, as the host reads
+it. Shapes are drawn with Pillow at SUPER times the final size with hard edges and then
+box-filtered down, which gives anti-aliased edges; the output depends on nothing but this
+file and Pillow, so every run writes the same bytes.
 
 Usage: draw_icons.py [--out PATH] [--preview PATH]
 """
@@ -12,8 +12,8 @@ Usage: draw_icons.py [--out PATH] [--preview PATH]
 import argparse
 import math
 import os
-import struct
-import zlib
+
+from PIL import Image, ImageDraw
 
 ICON = 64
 COUNT = 5
@@ -42,129 +42,69 @@ def shade(colour, factor):
     return tuple(min(1.0, max(0.0, c * factor)) for c in colour)
 
 
-class Mask:
-    """Coverage of one shape at high resolution; several primitives may be merged into
-    one mask so overlapping parts of a translucent shape are painted only once."""
+class Shape:
+    """Coverage of one shape at high resolution. Several primitives may be merged into one
+    shape, so overlapping parts of a translucent shape are painted only once."""
 
     def __init__(self):
-        self.bits = bytearray(HI * HI)
-        self.box = [HI, HI, 0, 0]
-
-    def _grow(self, x0, y0, x1, y1):
-        b = self.box
-        b[0], b[1] = min(b[0], x0), min(b[1], y0)
-        b[2], b[3] = max(b[2], x1), max(b[3], y1)
-
-    @staticmethod
-    def _span(lo, hi):
-        # Hi-res pixels whose centres may lie in [lo, hi] (icon units).
-        return max(0, int(math.floor(lo * SUPER))), min(HI, int(math.ceil(hi * SUPER)) + 1)
+        self.mask = Image.new("L", (HI, HI), 0)
+        self._draw = ImageDraw.Draw(self.mask)
 
     def disc(self, cx, cy, r):
-        self.capsule(cx, cy, cx, cy, r)
-
-    def capsule(self, x0, y0, x1, y1, r):
-        i0, i1 = self._span(min(x0, x1) - r, max(x0, x1) + r)
-        j0, j1 = self._span(min(y0, y1) - r, max(y0, y1) + r)
-        dx, dy = x1 - x0, y1 - y0
-        len2 = dx * dx + dy * dy
-        r2 = r * r
-        bits = self.bits
-        for j in range(j0, j1):
-            py = (j + 0.5) / SUPER
-            row = j * HI
-            for i in range(i0, i1):
-                px = (i + 0.5) / SUPER
-                t = 0.0 if len2 == 0 else ((px - x0) * dx + (py - y0) * dy) / len2
-                t = min(1.0, max(0.0, t))
-                ex, ey = px - (x0 + t * dx), py - (y0 + t * dy)
-                if ex * ex + ey * ey <= r2:
-                    bits[row + i] = 1
-        self._grow(i0, j0, i1, j1)
+        self._draw.ellipse([(cx - r) * SUPER, (cy - r) * SUPER, (cx + r) * SUPER, (cy + r) * SUPER], fill=255)
 
     def polyline(self, pts, r):
-        for (x0, y0), (x1, y1) in zip(pts, pts[1:]):
-            self.capsule(x0, y0, x1, y1, r)
+        """Segments of width 2r with round ends and joints."""
+        if len(pts) > 1:
+            self._draw.line([(x * SUPER, y * SUPER) for x, y in pts], fill=255, width=round(2 * r * SUPER))
+        for x, y in pts:
+            self.disc(x, y, r)
 
     def polygon(self, pts):
-        ys = [p[1] for p in pts]
-        j0, j1 = self._span(min(ys), max(ys))
-        edges = list(zip(pts, pts[1:] + pts[:1]))
-        bits = self.bits
-        for j in range(j0, j1):
-            py = (j + 0.5) / SUPER
-            xs = []
-            for (xa, ya), (xb, yb) in edges:
-                if (ya <= py < yb) or (yb <= py < ya):
-                    xs.append(xa + (py - ya) * (xb - xa) / (yb - ya))
-            xs.sort()
-            for a, b in zip(xs[0::2], xs[1::2]):
-                i0 = max(0, math.ceil(a * SUPER - 0.5))
-                i1 = min(HI, math.ceil(b * SUPER - 0.5))
-                for i in range(i0, i1):
-                    bits[j * HI + i] = 1
-                if i0 < i1:
-                    self._grow(i0, j, i1, j + 1)
+        self._draw.polygon([(x * SUPER, y * SUPER) for x, y in pts], fill=255)
 
 
 class Canvas:
-    """One icon at high resolution, premultiplied RGBA floats."""
+    """One icon at high resolution."""
 
     def __init__(self):
-        self.px = [[0.0, 0.0, 0.0, 0.0] for _ in range(HI * HI)]
+        self.image = Image.new("RGBA", (HI, HI), (0, 0, 0, 0))
 
-    def paint(self, mask, colour):
-        """Composites `colour` (r, g, b[, a], or a function of icon x, y giving one) over
-        the canvas wherever the mask covers."""
-        x0, y0, x1, y1 = mask.box
-        for j in range(y0, y1):
-            for i in range(x0, x1):
-                if not mask.bits[j * HI + i]:
-                    continue
-                c = colour((i + 0.5) / SUPER, (j + 0.5) / SUPER) if callable(colour) else colour
-                a = c[3] if len(c) > 3 else 1.0
-                p = self.px[j * HI + i]
-                k = 1.0 - a
-                p[0] = c[0] * a + p[0] * k
-                p[1] = c[1] * a + p[1] * k
-                p[2] = c[2] * a + p[2] * k
-                p[3] = a + p[3] * k
+    def paint(self, shape, colour):
+        """Composites `colour` (r, g, b[, a] from 0 to 1, or a function of icon x, y giving
+        one) over the canvas wherever the shape covers."""
+        box = shape.mask.getbbox()
+        if box is None:
+            return
+        if callable(colour):
+            layer = Image.new("RGBA", (HI, HI), (0, 0, 0, 0))
+            pixels = layer.load()
+            x0, y0, x1, y1 = box
+            for j in range(y0, y1):
+                for i in range(x0, x1):
+                    c = colour((i + 0.5) / SUPER, (j + 0.5) / SUPER)
+                    pixels[i, j] = tuple(round(v * 255) for v in c[:3]) + (255,)
+            alpha = 1.0
+        else:
+            layer = Image.new("RGBA", (HI, HI), tuple(round(v * 255) for v in colour[:3]) + (0,))
+            alpha = colour[3] if len(colour) > 3 else 1.0
+        layer.putalpha(shape.mask.point(lambda v: round(v * alpha)))
+        self.image.alpha_composite(layer)
 
     def stroke(self, pts, width, colour, halo=True):
         """A polyline with round ends and a thin dark rim, so it reads on light and dark
         backgrounds alike."""
         if halo:
-            rim = Mask()
+            rim = Shape()
             rim.polyline(pts, width / 2 + 0.75)
             self.paint(rim, HALO)
-        m = Mask()
-        m.polyline(pts, width / 2)
-        self.paint(m, colour)
+        line = Shape()
+        line.polyline(pts, width / 2)
+        self.paint(line, colour)
 
-    def downsample(self):
-        """Straight 8-bit RGBA rows of the final icon."""
-        out = []
-        n = SUPER * SUPER
-        for y in range(ICON):
-            row = bytearray()
-            for x in range(ICON):
-                acc = [0.0, 0.0, 0.0, 0.0]
-                for j in range(y * SUPER, y * SUPER + SUPER):
-                    for i in range(x * SUPER, x * SUPER + SUPER):
-                        p = self.px[j * HI + i]
-                        acc[0] += p[0]
-                        acc[1] += p[1]
-                        acc[2] += p[2]
-                        acc[3] += p[3]
-                a = acc[3] / n
-                a8 = int(round(a * 255))
-                if a8 == 0:
-                    row += bytes(4)
-                    continue
-                rgb = [min(255, int(round(acc[k] / acc[3] * 255))) for k in range(3)]
-                row += bytes(rgb + [a8])
-            out.append(row)
-        return out
+    def icon(self):
+        """The icon at its final size; the filter averages with premultiplied alpha."""
+        return self.image.resize((ICON, ICON), Image.Resampling.BOX)
 
 
 class Camera:
@@ -217,10 +157,10 @@ def draw_plot():
     dots = sorted(((cam(p), p[1]) for p in pts), key=lambda d: -d[0][2])
     for (x, y, depth), h in dots:
         r = 2.5 * cam.distance / (cam.distance + depth)
-        rim = Mask()
+        rim = Shape()
         rim.disc(x, y, r + 0.7)
         c.paint(rim, HALO)
-        dot = Mask()
+        dot = Shape()
         dot.disc(x, y, r)
         base = gradient((h + 0.55) / 1.1)
         # A highlight towards the upper left makes each dot read as a small ball.
@@ -262,10 +202,10 @@ def draw_mesh():
     base = (0.30, 0.62, 0.95)
     for _, proj, n in faces:
         lit = 0.45 + 0.75 * max(0.0, sum(a * b for a, b in zip(n, LIGHT)))
-        m = Mask()
+        m = Shape()
         m.polygon([(p[0], p[1]) for p in proj])
         c.paint(m, shade(base, lit))
-        edge = Mask()
+        edge = Shape()
         outline = [(p[0], p[1]) for p in proj]
         edge.polyline(outline + outline[:1], 0.4)
         c.paint(edge, shade(base, lit * 0.45) + (0.9,))
@@ -281,7 +221,7 @@ def draw_grid():
               for x in (-1.0, -0.5, 0.0, 0.5, 1.0)]
     cam = Camera([p for line in lines for p in line], margin=5.0)
     # A faint sheet under the lines says they lie on a surface.
-    sheet = Mask()
+    sheet = Shape()
     for q in quads(lattice(9, wave)):
         sheet.polygon([cam(p)[:2] for p in q])
     c.paint(sheet, (0.55, 0.60, 0.68, 0.30))
@@ -307,7 +247,7 @@ def draw_cage():
             c.stroke([proj[a][:2], proj[b][:2]], 1.1, (0.62, 0.65, 0.70, 0.85), halo=False)
     # A hint of the plot the cage encloses, kept translucent so the box stays the subject.
     for q in quads(lattice(7, lambda x, z: 0.6 * wave(x, z) - 0.1)):
-        m = Mask()
+        m = Shape()
         m.polygon([cam(p)[:2] for p in q])
         c.paint(m, gradient((sum(p[1] for p in q) / 4 + 0.35) / 0.5) + (0.35,))
     for a, b in order:
@@ -316,10 +256,10 @@ def draw_cage():
     for v in range(8):
         if v == far:
             continue
-        rim = Mask()
+        rim = Shape()
         rim.disc(proj[v][0], proj[v][1], 2.6)
         c.paint(rim, HALO)
-        dot = Mask()
+        dot = Shape()
         dot.disc(proj[v][0], proj[v][1], 1.9)
         c.paint(dot, (1.0, 1.0, 1.0))
     return c
@@ -348,7 +288,7 @@ def draw_labels():
     # The axis doubles as the legend's colour bar.
     axis_y = 44.0
     c.stroke([(5.0, axis_y), (59.0, axis_y)], 5.0, (0, 0, 0, 0))  # rim only
-    bar = Mask()
+    bar = Shape()
     bar.polyline([(5.0, axis_y), (59.0, axis_y)], 2.5)
     c.paint(bar, lambda x, y: gradient((x - 5.0) / 54.0))
     for x in (12.0, 32.0, 52.0):
@@ -356,77 +296,23 @@ def draw_labels():
     return c
 
 
-def tiff_bytes(width, height, rows):
-    """An uncompressed, little-endian RGBA TIFF with unassociated alpha in one strip."""
-    data = b"".join(bytes(r) for r in rows)
-    assert len(data) == width * height * 4
-    entries = 11
-    ifd_offset = 8
-    bps_offset = ifd_offset + 2 + entries * 12 + 4
-    data_offset = bps_offset + 8
-    SHORT, LONG = 3, 4
-    tags = [
-        (256, LONG, 1, width),
-        (257, LONG, 1, height),
-        (258, SHORT, 4, bps_offset),
-        (259, SHORT, 1, 1),
-        (262, SHORT, 1, 2),
-        (273, LONG, 1, data_offset),
-        (277, SHORT, 1, 4),
-        (278, LONG, 1, height),
-        (279, LONG, 1, len(data)),
-        (284, SHORT, 1, 1),
-        (338, SHORT, 1, 2),
-    ]
-    assert len(tags) == entries
-    out = bytearray(b"II" + struct.pack("<HI", 42, ifd_offset))
-    out += struct.pack("<H", entries)
-    for tag, kind, count, value in tags:
-        if kind == SHORT and count == 1:
-            out += struct.pack("<HHIHH", tag, kind, count, value, 0)
-        else:
-            out += struct.pack("<HHII", tag, kind, count, value)
-    out += struct.pack("<I", 0)
-    assert len(out) == bps_offset
-    out += struct.pack("<4H", 8, 8, 8, 8)
-    assert len(out) == data_offset
-    return bytes(out + data)
-
-
-def png_bytes(width, height, rows):
-    def chunk(kind, body):
-        return (struct.pack(">I", len(body)) + kind + body
-                + struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
-    raw = b"".join(b"\x00" + bytes(r) for r in rows)
-    return (b"\x89PNG\r\n\x1a\n"
-            + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
-            + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
-
-
-def preview_rows(rows, scale):
+def preview(strip, scale):
     """The strip enlarged over a light checkerboard, a mid grey and a dark grey, then at
-    its real size on the dark grey, as opaque RGB."""
-    width = len(rows[0]) // 4
-
-    def over(px, bg):
-        a = px[3] / 255
-        return bytes(int(round(px[k] * a + bg[k] * (1 - a))) for k in range(3))
-
-    backgrounds = [
-        lambda x, y: (205, 205, 205) if (x // 8 + y // 8) % 2 else (245, 245, 245),
-        lambda x, y: (120, 120, 120),
-        lambda x, y: (43, 43, 45),
-    ]
-    out = []
-    for bg in backgrounds:
-        for y in range(len(rows) * scale):
-            src = rows[y // scale]
-            out.append(b"".join(over(src[(x // scale) * 4:(x // scale) * 4 + 4], bg(x, y))
-                                for x in range(width * scale)))
-    for y in range(len(rows)):
-        line = b"".join(over(rows[y][x * 4:x * 4 + 4], (43, 43, 45)) for x in range(width))
-        out.append(line + bytes((43, 43, 45)) * (width * scale - width))
-    return out
+    its real size on the dark grey."""
+    width, height = strip.size
+    big = strip.resize((width * scale, height * scale), Image.Resampling.NEAREST)
+    checker = Image.new("RGBA", big.size, (245, 245, 245, 255))
+    squares = ImageDraw.Draw(checker)
+    for y in range(0, big.height, 8):
+        for x in range((y // 8) % 2 * 8, big.width, 16):
+            squares.rectangle([x, y, x + 7, y + 7], fill=(205, 205, 205, 255))
+    dark = (43, 43, 45, 255)
+    sheet = Image.new("RGBA", (big.width, big.height * 3 + height), dark)
+    for k, background in enumerate([checker, Image.new("RGBA", big.size, (120, 120, 120, 255)),
+                                     Image.new("RGBA", big.size, dark)]):
+        sheet.paste(Image.alpha_composite(background, big), (0, k * big.height))
+    sheet.alpha_composite(strip, (0, 3 * big.height))
+    return sheet.convert("RGB")
 
 
 def main():
@@ -437,19 +323,16 @@ def main():
     args = parser.parse_args()
 
     icons = [draw_plot(), draw_mesh(), draw_grid(), draw_cage(), draw_labels()]
-    parts = [icon.downsample() for icon in icons]
-    rows = [b"".join(part[y] for part in parts) for y in range(ICON)]
-    width = ICON * COUNT
+    strip = Image.new("RGBA", (ICON * COUNT, ICON), (0, 0, 0, 0))
+    for k, canvas in enumerate(icons):
+        strip.paste(canvas.icon(), (k * ICON, 0))
 
+    # Written beside the target and renamed over it, so the strip is never half there.
     tmp = args.out + ".tmp"
-    with open(tmp, "wb") as f:
-        f.write(tiff_bytes(width, ICON, rows))
+    strip.save(tmp, format="TIFF", compression="tiff_adobe_deflate")
     os.replace(tmp, args.out)
     if args.preview:
-        scale = 4
-        prev = preview_rows(rows, scale)
-        with open(args.preview, "wb") as f:
-            f.write(png_bytes(width * scale, len(prev), prev))
+        preview(strip, 4).save(args.preview, format="PNG")
 
 
 if __name__ == "__main__":

@@ -1,7 +1,5 @@
 #include "host/files/bitmaps.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <tiffio.h>
 #include <unistd.h>
 
@@ -16,6 +14,7 @@
 #include <system_error>
 
 #include "host/core/faults.h"
+#include "host/files/file_replacement.h"
 
 namespace {
 
@@ -395,32 +394,25 @@ Bool BaseBitmap::Save(const Filename& name) const {
   if (width_ < 1 || height_ < 1 || !name.IsPopulated()) {
     return false;
   }
-  const std::filesystem::path target = name.GetPath();
-  std::filesystem::path dir = target.parent_path();
-  if (dir.empty()) {
-    dir = ".";
-  }
-  // The image goes to a uniquely named file beside the target and replaces it only once
-  // complete, so a reader never sees a half-written file and a failure leaves the old one.
-  std::string tmpl = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
-  const int fd = mkstemp(tmpl.data());
-  if (fd < 0) {
+  // The image replaces the target only once complete, so a reader never sees a
+  // half-written file and a failure leaves the old one.
+  FileWriteError error;
+  const std::unique_ptr<FileReplacement> file = FileReplacement::Open(name, &error);
+  if (file == nullptr) {
     return false;
   }
-  const std::filesystem::path tmpPath(tmpl);
-  // mkstemp makes the file private to us; the image should be as readable as any other.
-  fchmod(fd, 0644);
-
   SilenceLibtiffGlobally();
   TiffOptions options;
-  Bool ok = options.opts != nullptr;
-  TIFF* tif = ok ? TIFFFdOpenExt(fd, tmpl.c_str(), "w", options.opts) : nullptr;
+  // libtiff closes the descriptor it is given; the replacement keeps its own.
+  const int fd = options.opts != nullptr ? dup(file->GetDescriptor()) : -1;
+  TIFF* tif = fd >= 0 ? TIFFFdOpenExt(fd, name.GetString().GetStd().c_str(), "w", options.opts) : nullptr;
   if (tif == nullptr) {
-    close(fd);
-    std::error_code ec;
-    std::filesystem::remove(tmpPath, ec);
+    if (fd >= 0) {
+      close(fd);
+    }
     return false;
   }
+  Bool ok = true;
   const UInt32 w = static_cast<UInt32>(width_), h = static_cast<UInt32>(height_);
   const std::uint16_t extra[1] = {EXTRASAMPLE_UNASSALPHA};
   // Strips of about 64 KiB keep the strip table small without huge single strips.
@@ -439,16 +431,7 @@ Bool BaseBitmap::Save(const Filename& name) const {
     std::memcpy(row.data(), rgba_.data() + std::size_t{y} * row.size(), row.size());
     ok = TIFFWriteScanline(tif, row.data(), y, 0) == 1;
   }
-  ok = ok && TIFFFlush(tif) == 1 && fsync(fd) == 0;
-  TIFFClose(tif);  // also closes fd
-
-  std::error_code ec;
-  if (ok) {
-    std::filesystem::rename(tmpPath, target, ec);
-    ok = !ec;
-  }
-  if (!ok) {
-    std::filesystem::remove(tmpPath, ec);
-  }
-  return ok;
+  ok = ok && TIFFFlush(tif) == 1;
+  TIFFClose(tif);
+  return ok && file->Commit(&error);
 }

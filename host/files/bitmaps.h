@@ -40,7 +40,8 @@ public:
   // beyond this bitmap it is transparent black. Null when width or height is below 1.
   BaseBitmap* GetClonePart(Int32 x, Int32 y, Int32 width, Int32 height) const;
 
-  // Writes the bitmap as an uncompressed RGBA TIFF; false when it cannot be written.
+  // Writes the bitmap as an uncompressed RGBA TIFF, whole or not at all, as
+  // FileReplacement writes files; false when it cannot be written.
   Bool Save(const Filename& name) const;
 
 private:

@@ -63,9 +63,9 @@ struct SceneError {
 // or the objects nest deeper than SCENE_MAX_OBJECT_DEPTH.
 std::string SceneToJson(const BaseDocument* doc, String* error = nullptr);
 
-// Writes the scene to a temporary file next to `path` and renames it over `path`, so that
-// an existing file is either replaced whole or left untouched; no temporary file is left
-// behind. False with *error set on failure.
+// Writes the scene through FileReplacement (file_replacement.h): an existing file is
+// replaced whole or left untouched, a link is followed, a device is written in place, and
+// no temporary file is left behind. False with *error set on failure.
 Bool SaveScene(const BaseDocument* doc, const Filename& path, String* error);
 
 // A new document read from scene text, or null with *error naming `fileName`, the line

@@ -1,13 +1,7 @@
 #include "host/files/scene_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <cerrno>
 #include <cmath>
-#include <filesystem>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
@@ -18,6 +12,7 @@
 #include "host/core/font_data.h"
 #include "host/core/gradient.h"
 #include "host/files/description.h"
+#include "host/files/file_replacement.h"
 #include "host/files/json_reader.h"
 #include "host/files/scene_format.h"
 
@@ -238,23 +233,6 @@ void SetText(String* error, std::string message) {
   }
 }
 
-// Every byte of `text` to `fd`; false with errno set on failure.
-bool WriteAll(int fd, std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t written = ::write(fd, text.data(), text.size());
-    if (written < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      return false;
-    }
-    text.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
-
-std::atomic<UInt32> g_tempCounter{0};
-
 }  // namespace
 
 std::string SceneToJson(const BaseDocument* doc, String* error) {
@@ -300,58 +278,11 @@ Bool SaveScene(const BaseDocument* doc, const Filename& path, String* error) {
                        " bytes, more than a scene file may hold");
     return false;
   }
-  const std::filesystem::path targetPath = path.GetPath();
-  if (targetPath.filename().empty()) {
-    SetText(error, target + ": not a file name");
+  FileWriteError problemWriting;
+  std::unique_ptr<FileReplacement> file = FileReplacement::Open(path, &problemWriting);
+  if (file == nullptr || !file->Write(text.data(), text.size(), &problemWriting) || !file->Commit(&problemWriting)) {
+    SetText(error, target + ": cannot write the scene: " + problemWriting.message.GetStd());
     return false;
-  }
-  std::filesystem::path folder = targetPath.parent_path();
-  if (folder.empty()) {
-    folder = ".";
-  }
-
-  // A name of our own next to the target, so the rename stays on one file system.
-  int fd = -1;
-  std::filesystem::path temp;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = folder / ("." + targetPath.filename().string() + "." + std::to_string(::getpid()) + "." +
-                     std::to_string(g_tempCounter.fetch_add(1)) + ".tmp");
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) {
-      break;
-    }
-  }
-  if (fd < 0) {
-    SetText(error, target + ": cannot create a file in " + folder.string() + ": " + ErrnoText(errno));
-    return false;
-  }
-  // A replaced file keeps who may read it.
-  struct stat existing {};
-  if (::stat(targetPath.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
-    (void)::fchmod(fd, existing.st_mode & 07777);
-  }
-  const auto abandon = [&](const std::string& what) {
-    const int code = errno;
-    if (fd >= 0) {
-      ::close(fd);
-    }
-    ::unlink(temp.c_str());
-    SetText(error, target + ": " + what + ": " + ErrnoText(code));
-    return false;
-  };
-  if (!WriteAll(fd, text)) {
-    return abandon("cannot write the scene");
-  }
-  if (::fsync(fd) != 0) {
-    return abandon("cannot write the scene");
-  }
-  const int closed = ::close(fd);
-  fd = -1;
-  if (closed != 0) {
-    return abandon("cannot write the scene");
-  }
-  if (::rename(temp.c_str(), targetPath.c_str()) != 0) {
-    return abandon("cannot replace the file");
   }
   return true;
 }

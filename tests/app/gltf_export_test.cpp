@@ -424,11 +424,11 @@ std::string ReadAll(const fs::path& file) {
   return text.str();
 }
 
-std::string FailureOf(const std::function<void()>& action) {
+std::string FailureOf(const std::function<void()>& action, int exitCode = vantelle::app::kExitFailure) {
   try {
     action();
   } catch (const vantelle::app::AppError& e) {
-    EXPECT_EQ(e.GetExitCode(), vantelle::app::kExitFailure);
+    EXPECT_EQ(e.GetExitCode(), exitCode);
     return e.what();
   }
   return "no failure";
@@ -442,7 +442,7 @@ TEST_F(GltfExportTest, FailuresNameTheFileAndLeaveEverythingAsItWas) {
 
   const fs::path folderInTheWay = folder_ / "taken.glb";
   fs::create_directory(folderInTheWay);
-  EXPECT_EQ(FailureOf([&] { WriteGlb(doc_, Filename(folderInTheWay)); }),
+  EXPECT_EQ(FailureOf([&] { WriteGlb(doc_, Filename(folderInTheWay)); }, vantelle::app::kExitBadInput),
             "cannot write " + folderInTheWay.string() + ": Is a directory");
 
   // A write cut short, as by a full disk, keeps the existing file.
