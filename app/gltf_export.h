@@ -1,6 +1,9 @@
 // Export of an evaluated document as binary glTF (.glb), for viewers and other 3D tools.
 #pragma once
 
+#include <vector>
+
+#include "app/gltf_model.h"
 #include "host/files/files.h"
 #include "host/scene/document.h"
 
@@ -13,7 +16,7 @@ namespace vantelle::app {
 //
 // The file appears whole or not at all: it is written beside the target and renamed over
 // it, so an existing file stays as it was when anything fails. Throws a Failure naming
-// the file.
-void WriteGlb(BaseDocument* doc, const Filename& path);
+// the file. Returns what the file could not hold.
+std::vector<DroppedGeometry> WriteGlb(BaseDocument* doc, const Filename& path);
 
 }  // namespace vantelle::app

@@ -32,8 +32,7 @@ std::string TypeName(const BaseObject& op) {
 }
 
 std::string VectorText(const Vector& v) {
-  return FloatToString(v.x, -1, -6).GetStd() + ", " + FloatToString(v.y, -1, -6).GetStd() + ", " +
-         FloatToString(v.z, -1, -6).GetStd();
+  return ReadableNumber(v.x) + ", " + ReadableNumber(v.y) + ", " + ReadableNumber(v.z);
 }
 
 // Every entry of the object's container, by name where its description has one.
@@ -48,7 +47,7 @@ std::vector<std::pair<std::string, std::string>> ParameterTexts(const BaseObject
     if (param != nullptr) {
       texts.emplace_back(param->name.GetStd(), FormatParameterValue(*param, value));
     } else {
-      texts.emplace_back(std::to_string(id), FloatToString(value.GetFloat(), -1, -6).GetStd());
+      texts.emplace_back(std::to_string(id), ReadableNumber(value.GetFloat()));
     }
   }
   return texts;
@@ -118,7 +117,7 @@ int RunRender(const RenderOptions& options) {
   summary.frames = ResolveFrames(options.frames, session.GetFrame());
   summary.fps = session.GetDocument()->GetFps();
   summary.outcome = EvaluateFrames(session, summary.frames, options.output);
-  summary.plots = SummarisePlots(session);
+  summary.plots = SummarisePlots(session, summary.outcome.dropped);
   summary.scene = options.scene;
   if (options.json) {
     std::cout << SummaryToJson(summary).dump(2) << '\n';
@@ -137,7 +136,8 @@ int RunInfo(const InfoOptions& options) {
   RunSummary summary;
   summary.frames = now;
   summary.fps = session.GetDocument()->GetFps();
-  summary.outcome = EvaluateFrames(session, now, std::string());
+  // Information about a scene includes what is wrong with it, so faults are reported.
+  summary.outcome = EvaluateFrames(session, now, std::string(), FormulaFaults::kReport);
   summary.plots = SummarisePlots(session);
   summary.scene = options.scene;
 

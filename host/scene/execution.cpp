@@ -98,6 +98,13 @@ PassStatistics ExecutePasses(BaseDocument* doc, Bool caches) {
     if (plugin == nullptr || data == nullptr) {
       continue;
     }
+    if (!op->GetDeformMode()) {
+      // A switched-off generator shows nothing of its own.
+      if (op->GetCache() != nullptr) {
+        op->SetCache(nullptr);
+      }
+      continue;
+    }
     if (plugin->callsGetContour) {
       // A spline generator says itself whether it is dirty; its contour is rebuilt only
       // then, or when it has none.
