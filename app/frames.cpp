@@ -167,8 +167,8 @@ FramesOutcome EvaluateFrames(Session& session, const FrameRange& frames, const s
     outcome.dropped = recorder.GetDropped();
   }
   if (!outcome.dropped.empty()) {
-    Warn("left out " + DescribeDropped(outcome.dropped) + ": their points lie beyond single precision, which glTF " +
-         "files hold");
+    Warn("left out " + DescribeDropped(outcome.dropped) +
+         ": their points lie beyond the range of the single-precision numbers glTF files use");
   }
   return outcome;
 }

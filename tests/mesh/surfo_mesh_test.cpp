@@ -290,6 +290,11 @@ TEST_F(Mesh, TheCacheIsReusedUntilThePlotItselfOrTheFrameOfATimePlotChanges) {
   Set(SURFO_HEIGHT, 80.0);  // rescaled samples are still a change of the plot
   ExecutePasses(doc);
   EXPECT_NE(mesh->GetCache(), first);
+  BaseObject* rescaled = mesh->GetCache();
+  bc->SetFloat(SURFO_SIZE, 150.0);  // written without an edit notice, as a reset writes it
+  ExecutePasses(doc);
+  ASSERT_NE(mesh->GetCache(), rescaled) << "the plot announces its own rescaling";
+  EXPECT_EQ(Surface()->GetPointR()[0].x, -75.0);
 
   Set(SURFO_FORMULA, String("Sin(x + t * 90) * Cos(z)"));
   ExecutePasses(doc);

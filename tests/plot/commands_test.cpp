@@ -51,11 +51,12 @@ TEST_F(Commands, APresetReplacesTheFormulaAndOutOfRangeValuesKeepIt) {
 }
 
 TEST_F(Commands, ResetRestoresEveryDefaultButLeavesTheSamples) {
-  Evaluate();
   Set(SURFO_FORMULA, String("x"));
   Set(SURFO_HEIGHT, 80.0);
   Set(SURFO_COLORMODE, SURFO_COLORMODE_SINGLE);
   Set(SURFO_GRADIENT, GeData(Gradient()));
+  Evaluate();
+  ASSERT_EQ(plot->GetParameters().formula.GetStd(), "x");
   op->PressButton(DescID(SURFO_RESET));
   EXPECT_EQ(bc->GetString(SURFO_FORMULA).GetStd(), "Sin(x) * Cos(z)");
   EXPECT_EQ(bc->GetFloat(SURFO_HEIGHT), 50.0);
