@@ -41,7 +41,9 @@ private:
   bool active_;
 };
 
-void Warn(const std::string& message) { std::cerr << "vantelle: warning: " << message << '\n'; }
+void Warn(const std::string& message) {
+  std::cerr << "vantelle: warning: " << message << '\n';
+}
 
 std::string Plural(Int64 count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
@@ -139,7 +141,8 @@ FramesOutcome EvaluateFrames(Session& session, const FrameRange& frames, const s
   // A formula without a value anywhere ("1/0") would quietly plot a flat sheet.
   if (outcome.evaluations > 0 && outcome.failures == outcome.evaluations) {
     const std::string message =
-        "the formula has no value at any sample (a division by zero, a value out of range or outside a function's domain)";
+        "the formula has no value at any sample (a division by zero, a value out of range or outside a function's "
+        "domain)";
     if (faults == FormulaFaults::kRefuse) {
       throw BadInput(message);
     }

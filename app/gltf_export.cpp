@@ -278,7 +278,8 @@ private:
     auto entry = std::find_if(dropped_.begin(), dropped_.end(),
                               [this](const DroppedGeometry& d) { return d.object == source_; });
     if (entry == dropped_.end()) {
-      entry = dropped_.insert(dropped_.end(), DroppedGeometry{source_, source_ != nullptr ? NodeName(*source_) : "", 0, 0});
+      entry =
+          dropped_.insert(dropped_.end(), DroppedGeometry{source_, source_ != nullptr ? NodeName(*source_) : "", 0, 0});
     }
     entry->polygons += polygons;
     entry->lines += lines;
@@ -404,7 +405,8 @@ std::string CreateTemporaryBeside(const std::filesystem::path& target, const std
 
 void MergeDropped(std::vector<DroppedGeometry>& into, const std::vector<DroppedGeometry>& more) {
   for (const DroppedGeometry& d : more) {
-    auto entry = std::find_if(into.begin(), into.end(), [&d](const DroppedGeometry& e) { return e.object == d.object; });
+    auto entry =
+        std::find_if(into.begin(), into.end(), [&d](const DroppedGeometry& e) { return e.object == d.object; });
     if (entry == into.end()) {
       into.push_back(d);
     } else {

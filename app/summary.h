@@ -25,7 +25,7 @@ struct PlotSummary {
   Int64 undefined = 0;    // samples whose formula text had no value
   Int64 outOfRange = 0;   // samples whose position left the range of numbers
   Int32 formulaColumn = 0;
-  std::string formulaError;  // why the formula cannot be read; empty when it can
+  std::string formulaError;   // why the formula cannot be read; empty when it can
   Int64 droppedPolygons = 0;  // of its objects, left out of the files written
   Int64 droppedLines = 0;
   std::vector<std::string> components;  // kinds found below it: mesh, grid, ...
