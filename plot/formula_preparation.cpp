@@ -1,5 +1,6 @@
 #include "plot/formula_preparation.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -98,12 +99,11 @@ String PrepareFormula(const String& formula, const VariableValues& values, Bool&
 }
 
 Bool FormulaUsesTime(const String& formula) {
-  for (const VariableSlot& slot : FindVariableSlots(formula)) {
-    if (IsTimeLetter(slot.letter)) {
-      return true;
-    }
-  }
-  return false;
+  return SlotsUseTime(FindVariableSlots(formula));
+}
+
+Bool SlotsUseTime(const std::vector<VariableSlot>& slots) {
+  return std::any_of(slots.begin(), slots.end(), [](const VariableSlot& slot) { return IsTimeLetter(slot.letter); });
 }
 
 std::optional<FormulaError> CheckFormula(const String& formula, const std::vector<VariableSlot>& slots) {

@@ -51,6 +51,8 @@ String PrepareFormula(const String& formula, const VariableValues& values, Bool&
 
 // Whether the formula has a standalone t or f; the text is not changed.
 Bool FormulaUsesTime(const String& formula);
+// Whether one of the slots is t or f.
+Bool SlotsUseTime(const std::vector<VariableSlot>& slots);
 
 // The host's syntax check of the formula with each slot read as a number: nothing when it
 // is well formed, otherwise its first error. Values pasted into a malformed text can

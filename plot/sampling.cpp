@@ -60,10 +60,10 @@ private:
   BaseDocument* doc_;
 };
 
-// Colours the samples from `first` on by their heights; the index of the first sample that
-// could not be coloured, or the count when all were.
-std::size_t ColourSamples(std::vector<PlotSample>& samples, std::size_t first, SampleColouring& colouring) {
-  for (std::size_t i = first; i < samples.size(); ++i) {
+// Colours the samples in order by their heights; the index of the first sample that could
+// not be coloured, or the count when all were.
+std::size_t ColourSamples(std::vector<PlotSample>& samples, SampleColouring& colouring) {
+  for (std::size_t i = 0; i < samples.size(); ++i) {
     if (!colouring.Next(samples[i].position.y)) {
       return i;
     }
@@ -241,8 +241,7 @@ Bool SurfoObject::ComputeGrid(const BaseContainer& bc, BaseDocument* doc, const 
   const std::vector<VariableSlot> slots = formula.IsPopulated() ? FindVariableSlots(formula) : std::vector<VariableSlot>();
   formulaError_ = formula.IsPopulated() ? CheckFormula(formula, slots) : std::nullopt;
   if (formulaError_) {
-    plot_.usesTime = std::any_of(slots.begin(), slots.end(),
-                                 [](const VariableSlot& s) { return s.letter == 0 || s.letter == 5; });
+    plot_.usesTime = SlotsUseTime(slots);
   }
   const Bool evaluate = formula.IsPopulated() && !formulaError_;
   undefinedSamples_ = formulaError_ ? w * w : 0;
@@ -282,7 +281,7 @@ Bool SurfoObject::ComputeGrid(const BaseContainer& bc, BaseDocument* doc, const 
   }
   if (colourAfterFit) {
     FitHeights(lo, hi);
-    const std::size_t coloured = ColourSamples(plot_.samples, 0, colouring);
+    const std::size_t coloured = ColourSamples(plot_.samples, colouring);
     if (coloured < plot_.samples.size()) {
       plot_.samples.resize(coloured);  // as when colouring fails while sampling
       return false;
@@ -316,7 +315,7 @@ void SurfoObject::Recolour(const BaseContainer& bc, BaseObject* op, BaseDocument
   SampleColouring colouring(bc.GetInt32(SURFO_COLORMODE), bc.GetVector(SURFO_COLOR),
                             bc.GetCustomData<Gradient>(SURFO_GRADIENT), bc.GetFloat(SURFO_HEIGHT) * 0.5,
                             bc.GetBool(SURFO_GRADIENTABS), doc);
-  ColourSamples(plot_.samples, 0, colouring);
+  ColourSamples(plot_.samples, colouring);
   if (op != nullptr && !plot_.samples.empty()) {
     op->Message(MSG_UPDATE);
   }
