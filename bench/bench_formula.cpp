@@ -18,8 +18,8 @@ String FormulaOfLength(std::size_t length) {
 
 // One sample: the formula prepared with a grid point's values and evaluated by the host,
 // as sampling does (2,601 times at the default resolution). The argument is the formula's
-// length: the default formula (15 bytes) and one of 10 KB, whose cost per byte should be
-// the same.
+// length: the default formula (15 bytes), 10 KB and 120 KB, whose cost per byte should be
+// about the same.
 void BM_PrepareAndEvaluate(benchmark::State& state) {
   const String formula = FormulaOfLength(static_cast<std::size_t>(state.range(0)));
   Float x = -180.0;
@@ -35,7 +35,7 @@ void BM_PrepareAndEvaluate(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
   state.SetBytesProcessed(state.iterations() * formula.GetLength());
 }
-BENCHMARK(BM_PrepareAndEvaluate)->Arg(15)->Arg(10240);
+BENCHMARK(BM_PrepareAndEvaluate)->Arg(15)->Arg(10240)->Arg(122880);
 
 void BM_Evaluate(benchmark::State& state) {
   const String text("Sin(-180) * Cos(-172.8)");
