@@ -164,15 +164,12 @@ TEST(FormulaCheck, NamesTheFirstProblemWithItsColumnAndReason) {
       {"1 + \xC3\xA9", 5, "unexpected \"\xC3\xA9\""},  // columns count characters, not bytes
       {"1\n", 2, "unexpected line break"},
       {"   ", 4, "the formula is empty"},
-      {"1" + std::string(400, '0'), 1, ""},  // too large: reason checked below
   };
   for (const Problem& p : problems) {
     const std::optional<FormulaError> error = CheckFormulaText(String(p.text));
     ASSERT_TRUE(error.has_value()) << p.text;
     EXPECT_EQ(error->column, p.column) << p.text;
-    if (!p.reason.empty()) {
-      EXPECT_EQ(error->reason.GetStd(), p.reason) << p.text;
-    }
+    EXPECT_EQ(error->reason.GetStd(), p.reason) << p.text;
     EXPECT_FALSE(EvaluateFormulaText(p.text).has_value()) << "the evaluator refuses what the check refuses: " << p.text;
   }
   EXPECT_EQ(CheckFormulaText(String("1" + std::string(400, '0')))->reason.GetStd(),
@@ -189,7 +186,6 @@ TEST(FormulaCheck, ReadsSlotsAsNumbersAndLetsValuesBe) {
   ASSERT_TRUE(twoValues.has_value());
   EXPECT_EQ(twoValues->column, 3);
   EXPECT_EQ(twoValues->reason.GetStd(), "an operator is missing before \"z\"");
-  EXPECT_FALSE(CheckFormulaText(String("Sin(x) * Cos(z)"), {4, 13}).has_value());
   EXPECT_FALSE(CheckFormulaText(String("x^2 + -z"), {0, 7}).has_value());
   EXPECT_EQ(CheckFormulaText(String("x"), {})->reason.GetStd(), "unknown name \"x\"") << "no slot, no number";
   EXPECT_EQ(CheckFormulaText(String("2.x"), {2})->column, 3) << "a number and a slot in a row";
