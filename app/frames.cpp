@@ -42,6 +42,14 @@ private:
   bool active_;
 };
 
+void Warn(const std::string& message) {
+  std::cerr << "vantelle: warning: " << message << '\n';
+}
+
+std::string Plural(Int64 count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
 bool ParseInt(std::string_view text, Int32& value) {
   const char* end = text.data() + text.size();
   const auto [ptr, ec] = std::from_chars(text.data(), end, value);
@@ -85,7 +93,24 @@ FrameRange ResolveFrames(const FrameOptions& options, Int32 currentFrame) {
   return range;
 }
 
-FramesOutcome EvaluateFrames(Session& session, const FrameRange& frames, const std::string& output) {
+std::string DescribeDropped(const std::vector<DroppedGeometry>& dropped) {
+  std::string text;
+  for (std::size_t i = 0; i < dropped.size(); ++i) {
+    const DroppedGeometry& d = dropped[i];
+    std::string part;
+    if (d.polygons > 0) {
+      part = Plural(d.polygons, "polygon", "polygons");
+    }
+    if (d.lines > 0) {
+      part += (part.empty() ? "" : " and ") + Plural(d.lines, "line", "lines");
+    }
+    text += (i == 0 ? "" : (i + 1 == dropped.size() ? " and " : ", ")) + part + " of \"" + d.name + "\"";
+  }
+  return text;
+}
+
+FramesOutcome EvaluateFrames(Session& session, const FrameRange& frames, const std::string& output,
+                             FormulaFaults faults) {
   FramesOutcome outcome;
   const bool writes = !output.empty();
   if (writes && frames.Count() > kMaxRecordedFrames) {
@@ -101,32 +126,55 @@ FramesOutcome EvaluateFrames(Session& session, const FrameRange& frames, const s
     outcome.evaluations += outcome.last.evaluations;
     outcome.failures += outcome.last.failures;
     ++outcome.frames;
+    if (frame == frames.first) {
+      // A formula that cannot be read has no value anywhere; say where and why before
+      // anything is written.
+      for (const Session::FormulaProblem& problem : session.FindFormulaProblems()) {
+        if (faults == FormulaFaults::kRefuse) {
+          throw BadInput(problem.Message());
+        }
+        Warn(problem.Message());
+      }
+    }
     if (writes && frames.isRange) {
       recorder.Capture(session.GetDocument());
     }
     progress.Step();
   }
-  // A formula without a value anywhere (a typo, "1/0") would quietly plot a flat sheet.
+  // A formula without a value anywhere ("1/0") would quietly plot a flat sheet.
   if (outcome.evaluations > 0 && outcome.failures == outcome.evaluations) {
-    throw BadInput("the formula has no value at any sample (check its syntax)");
-  }
-  if (outcome.failures > 0) {
-    std::cerr << "vantelle: warning: the formula has no value at " << outcome.failures << " of "
-              << outcome.evaluations << " samples; they are plotted at 0\n";
+    const std::string message =
+        "the formula has no value at any sample (a division by zero, a value out of range or outside a function's "
+        "domain)";
+    if (faults == FormulaFaults::kRefuse) {
+      throw BadInput(message);
+    }
+    Warn(message);
+  } else if (outcome.failures > 0) {
+    Warn("the formula has no value at " + std::to_string(outcome.failures) + " of " +
+         std::to_string(outcome.evaluations) + " samples; they are plotted at 0");
   }
   if (!writes) {
     return outcome;
   }
   const Filename path{String(output)};
   if (!frames.isRange) {
-    WriteGlb(session.GetDocument(), path);
+    outcome.dropped = WriteGlb(session.GetDocument(), path);
     outcome.files.push_back(output);
   } else if (recorder.HasSameTopology()) {
     recorder.WriteAnimated(path, session.GetDocument()->GetFps());
     outcome.animated = recorder.HasMotion();
     outcome.files.push_back(output);
+    outcome.dropped = recorder.GetDropped();
   } else {
     outcome.files = recorder.WriteFrames(path);
+    outcome.perFrameReason =
+        "the frames differ in their objects, meshes or colours, which one animated file cannot change";
+    outcome.dropped = recorder.GetDropped();
+  }
+  if (!outcome.dropped.empty()) {
+    Warn("left out " + DescribeDropped(outcome.dropped) +
+         ": their points lie beyond the range of the single-precision numbers glTF files use");
   }
   return outcome;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/gltf_model.h"
 #include "app/session.h"
 
 namespace CLI {
@@ -44,11 +45,27 @@ struct FramesOutcome {
   Int32 frames = 0;
   bool animated = false;         // one file that animates
   std::vector<std::string> files;  // what was written
+  // Why a range went into one file per frame; empty when it did not.
+  std::string perFrameReason;
+  // What the files could not hold, the most of any frame per object.
+  std::vector<DroppedGeometry> dropped;
+};
+
+// "2601 polygons of "Mesh" and 6 lines of "Cage"".
+std::string DescribeDropped(const std::vector<DroppedGeometry>& dropped);
+
+// What to do when a formula of the document cannot be read or has no value anywhere.
+enum class FormulaFaults {
+  kRefuse,  // a BadInput naming the formula, before anything is written
+  kReport,  // warnings on stderr; the summary shows them
 };
 
 // Evaluates every frame in order (as a host plays back: time and frame advance, and time
 // formulas sample again), and writes `output` when it is not empty. Evaluations for a file
-// run as external rendering. A progress bar shows on a terminal for long runs.
-FramesOutcome EvaluateFrames(Session& session, const FrameRange& frames, const std::string& output);
+// run as external rendering. A progress bar shows on a terminal for long runs. Formulas
+// that cannot be read are found after the first frame, and treated as `faults` says;
+// geometry the files cannot hold is left out with a warning.
+FramesOutcome EvaluateFrames(Session& session, const FrameRange& frames, const std::string& output,
+                             FormulaFaults faults = FormulaFaults::kRefuse);
 
 }  // namespace vantelle::app

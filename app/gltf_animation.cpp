@@ -98,8 +98,9 @@ bool SameShape(const tinygltf::Accessor& a, const tinygltf::Accessor& b) {
 bool SameTopology(const Frame& a, const Frame& b) {
   const tinygltf::Model& x = a.Model();
   const tinygltf::Model& y = b.Model();
+  // Materials cannot be animated: frames whose colours differ need files of their own.
   if (x.defaultScene != y.defaultScene || x.scenes.size() != y.scenes.size() || x.nodes.size() != y.nodes.size() ||
-      x.meshes.size() != y.meshes.size()) {
+      x.meshes.size() != y.meshes.size() || x.materials != y.materials) {
     return false;
   }
   for (std::size_t i = 0; i < x.scenes.size(); ++i) {
@@ -120,8 +121,8 @@ bool SameTopology(const Frame& a, const Frame& b) {
       return false;
     }
     for (std::size_t i = 0; i < p.size(); ++i) {
-      if (p[i].mode != q[i].mode || p[i].attributes.size() != q[i].attributes.size() ||
-          (p[i].indices < 0) != (q[i].indices < 0)) {
+      if (p[i].mode != q[i].mode || p[i].material != q[i].material ||
+          p[i].attributes.size() != q[i].attributes.size() || (p[i].indices < 0) != (q[i].indices < 0)) {
         return false;
       }
       for (const auto& [name, accessor] : p[i].attributes) {
@@ -464,6 +465,7 @@ std::string Shown(const Filename& path) {
 
 struct GltfFrameRecorder::Frames {
   std::vector<Frame> list;
+  std::vector<DroppedGeometry> dropped;
 };
 
 GltfFrameRecorder::GltfFrameRecorder() : frames_(std::make_unique<Frames>()) {}
@@ -472,7 +474,7 @@ GltfFrameRecorder::~GltfFrameRecorder() = default;
 void GltfFrameRecorder::Capture(BaseDocument* doc) {
   std::vector<Frame>& list = frames_->list;
   const Frame* previous = list.empty() ? nullptr : &list.back();
-  tinygltf::Model model = BuildGltfModel(doc);
+  tinygltf::Model model = BuildGltfModel(doc, &frames_->dropped);
   Frame frame;
   frame.number = doc != nullptr ? doc->GetTime().GetFrame(doc->GetFps()) : static_cast<Int32>(list.size());
   if (!model.buffers.empty()) {
@@ -509,6 +511,10 @@ void GltfFrameRecorder::Capture(BaseDocument* doc) {
     frame.structure = std::make_shared<const tinygltf::Model>(std::move(model));
   }
   list.push_back(std::move(frame));
+}
+
+const std::vector<DroppedGeometry>& GltfFrameRecorder::GetDropped() const {
+  return frames_->dropped;
 }
 
 Int32 GltfFrameRecorder::GetFrameCount() const {

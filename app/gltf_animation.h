@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/gltf_model.h"
 #include "host/files/files.h"
 #include "host/scene/document.h"
 
@@ -22,8 +23,11 @@ public:
   // Captures the document as evaluated now as the next frame.
   void Capture(BaseDocument* doc);
   Int32 GetFrameCount() const;
-  // Whether every frame has the same nodes, meshes, primitives and vertex and index
-  // counts, so one file can animate between them.
+  // What the frames could not hold, the most of any frame per object.
+  const std::vector<DroppedGeometry>& GetDropped() const;
+  // Whether every frame has the same nodes, meshes, primitives, vertex and index counts
+  // and materials, so one file can animate between them (vertices and transforms move,
+  // materials cannot change).
   bool HasSameTopology() const;
   // Whether any vertex moves between frames.
   bool HasMotion() const;

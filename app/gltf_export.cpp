@@ -79,7 +79,7 @@ public:
     std::vector<Pending> stack;
     std::vector<Pending> level;
     for (const BaseObject* op = doc.GetFirstObject(); op != nullptr; op = op->GetNext()) {
-      level.push_back({op, -1, DisplayColour{}});
+      level.push_back({op, -1, DisplayColour{}, op});
     }
     Push(stack, level);
     // An explicit stack rather than recursion, so a deep hierarchy cannot exhaust the
@@ -91,7 +91,7 @@ public:
       if (item.op->GetRenderMode() == MODE_OFF) {
         continue;
       }
-      const int node = AddObjectNode(*item.op, item.colour, stack);
+      const int node = AddObjectNode(item, stack);
       if (item.parent < 0) {
         scene.nodes.push_back(node);
       } else {
@@ -124,36 +124,46 @@ public:
     return model_;
   }
 
+  // What the file could not hold, by document object.
+  const std::vector<DroppedGeometry>& Dropped() const { return dropped_; }
+
 private:
   struct Pending {
     const BaseObject* op;
     int parent;  // node index, or -1 for the scene's top level
     DisplayColour colour;
+    const BaseObject* source;  // the document object: op itself, or the generator whose cache holds op
   };
 
   static void Push(std::vector<Pending>& stack, const std::vector<Pending>& inOrder) {
     stack.insert(stack.end(), inOrder.rbegin(), inOrder.rend());
   }
 
-  int AddObjectNode(const BaseObject& op, const DisplayColour& inherited, std::vector<Pending>& stack) {
+  int AddObjectNode(const Pending& item, std::vector<Pending>& stack) {
+    const BaseObject& op = *item.op;
     const int index = static_cast<int>(model_.nodes.size());
     model_.nodes.emplace_back();
     model_.nodes[index].name = NodeName(op);
     ToGltf::LocalTransform(op, model_.nodes[index]);
+    source_ = item.source;
 
-    const DisplayColour colour = ColourOf(op, inherited);
-    model_.nodes[index].mesh = AddGeometry(op, colour, model_.nodes[index].name);
-
+    const DisplayColour colour = ColourOf(op, item.colour);
     std::vector<Pending> below;
-    if (const BaseObject* cache = op.GetCache()) {
-      AddCache(*cache, index, colour, below);
+    // A switched-off object shows nothing of its own; its children decide for themselves.
+    if (op.GetDeformMode()) {
+      model_.nodes[index].mesh = AddGeometry(op, colour, model_.nodes[index].name);
+      if (const BaseObject* cache = op.GetCache()) {
+        AddCache(*cache, index, colour, below);
+      }
     }
-    // A generator that builds from its children (an extrude from its splines) shows them
-    // in its cache; they are not shown again themselves.
+    // A working generator that builds from its children (an extrude from its splines)
+    // shows them in its cache; they are not shown again themselves.
     const ObjectPlugin* plugin = op.GetPlugin();
-    if (plugin == nullptr || (plugin->info & OBJECT_INPUT) == 0) {
+    const bool consumesChildren = op.GetDeformMode() && plugin != nullptr && (plugin->info & OBJECT_INPUT) != 0;
+    if (!consumesChildren) {
       for (const BaseObject* child = op.GetDown(); child != nullptr; child = child->GetNext()) {
-        below.push_back({child, index, colour});
+        // A cache's own children belong to the same generator; a document object's are objects of their own.
+        below.push_back({child, index, colour, item.source == item.op ? child : item.source});
       }
     }
     Push(stack, below);
@@ -174,11 +184,11 @@ private:
     if (atOrigin && cache.GetType() == Onull && cache.GetCache() == nullptr) {
       const DisplayColour inner = ColourOf(cache, colour);
       for (const BaseObject* child = cache.GetDown(); child != nullptr; child = child->GetNext()) {
-        below.push_back({child, node, inner});
+        below.push_back({child, node, inner, source_});
       }
       return;
     }
-    below.push_back({&cache, node, colour});
+    below.push_back({&cache, node, colour, source_});
   }
 
   // Kept in step with AddGeometry.
@@ -202,7 +212,9 @@ private:
   // One line primitive per segment; lines have no surface to light, so their material
   // shows the display colour as it is.
   int AddSplineMesh(const SplineObject& op, const DisplayColour& colour, const std::string& name) {
-    std::vector<LineArrays> lines = BuildLineArrays(op);
+    Int64 dropped = 0;
+    std::vector<LineArrays> lines = BuildLineArrays(op, &dropped);
+    NoteDropped(0, dropped);
     if (lines.empty()) {
       return -1;
     }
@@ -228,7 +240,9 @@ private:
 
   int AddPolygonMesh(const PolygonObject& op, const DisplayColour& colour, const std::string& name) {
     MeshArrays built;
-    if (!BuildMeshArrays(op, built)) {
+    const bool any = BuildMeshArrays(op, built);
+    NoteDropped(built.dropped, 0);
+    if (!any) {
       return -1;
     }
     // Moving keeps the arrays' storage where it is, so the blocks may point into it.
@@ -259,6 +273,20 @@ private:
     mesh.primitives.push_back(std::move(primitive));
     model_.meshes.push_back(std::move(mesh));
     return static_cast<int>(model_.meshes.size()) - 1;
+  }
+
+  void NoteDropped(Int64 polygons, Int64 lines) {
+    if (polygons == 0 && lines == 0) {
+      return;
+    }
+    auto entry = std::find_if(dropped_.begin(), dropped_.end(),
+                              [this](const DroppedGeometry& d) { return d.object == source_; });
+    if (entry == dropped_.end()) {
+      entry =
+          dropped_.insert(dropped_.end(), DroppedGeometry{source_, source_ != nullptr ? NodeName(*source_) : "", 0, 0});
+    }
+    entry->polygons += polygons;
+    entry->lines += lines;
   }
 
   // An accessor over `values` of the newest mesh, whose bytes Finish copies into place.
@@ -335,6 +363,8 @@ private:
   std::vector<MeshArrays> arrays_;
   std::vector<Block> blocks_;
   std::size_t binBytes_ = 0;
+  const BaseObject* source_ = nullptr;  // the document object being added
+  std::vector<DroppedGeometry> dropped_;
 };
 
 // An output stream's bytes to a file being replaced, in large pieces. The first failure
@@ -391,10 +421,26 @@ private:
 
 }  // namespace
 
-tinygltf::Model BuildGltfModel(const BaseDocument* doc) {
+void MergeDropped(std::vector<DroppedGeometry>& into, const std::vector<DroppedGeometry>& more) {
+  for (const DroppedGeometry& d : more) {
+    auto entry =
+        std::find_if(into.begin(), into.end(), [&d](const DroppedGeometry& e) { return e.object == d.object; });
+    if (entry == into.end()) {
+      into.push_back(d);
+    } else {
+      entry->polygons = std::max(entry->polygons, d.polygons);
+      entry->lines = std::max(entry->lines, d.lines);
+    }
+  }
+}
+
+tinygltf::Model BuildGltfModel(const BaseDocument* doc, std::vector<DroppedGeometry>* dropped) {
   ModelBuilder builder;
   if (doc != nullptr) {
     builder.AddDocument(*doc);
+  }
+  if (dropped != nullptr) {
+    MergeDropped(*dropped, builder.Dropped());
   }
   return std::move(builder.Finish());
 }
@@ -434,6 +480,10 @@ void StagedGlb::Commit() {
 
 void WriteGltfModel(const tinygltf::Model& model, const Filename& path) { StagedGlb(model, path).Commit(); }
 
-void WriteGlb(BaseDocument* doc, const Filename& path) { WriteGltfModel(BuildGltfModel(doc), path); }
+std::vector<DroppedGeometry> WriteGlb(BaseDocument* doc, const Filename& path) {
+  std::vector<DroppedGeometry> dropped;
+  WriteGltfModel(BuildGltfModel(doc, &dropped), path);
+  return dropped;
+}
 
 }  // namespace vantelle::app

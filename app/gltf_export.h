@@ -1,6 +1,9 @@
 // Export of an evaluated document as binary glTF (.glb), for viewers and other 3D tools.
 #pragma once
 
+#include <vector>
+
+#include "app/gltf_model.h"
 #include "host/files/files.h"
 #include "host/scene/document.h"
 
@@ -15,7 +18,8 @@ namespace vantelle::app {
 //
 // The file appears whole or not at all, as FileReplacement (file_replacement.h) writes
 // files: an existing file stays as it was when anything fails. Throws the AppError of
-// WriteError naming the file: BadInput when the target must not be written.
-void WriteGlb(BaseDocument* doc, const Filename& path);
+// WriteError naming the file: BadInput when the target must not be written. Returns what
+// the file could not hold.
+std::vector<DroppedGeometry> WriteGlb(BaseDocument* doc, const Filename& path);
 
 }  // namespace vantelle::app

@@ -218,6 +218,10 @@ bool BuildMeshArrays(const PolygonObject& op, MeshArrays& out) {
   for (Int32 i = 0; i < polygonCount; ++i) {
     const CPolygon& p = polygons[i];
     if (!usable(p)) {
+      const auto exists = [pointCount](Int32 k) { return k >= 0 && k < pointCount; };
+      if (exists(p.a) && exists(p.b) && exists(p.c) && exists(p.d)) {
+        ++out.dropped;  // a real polygon, too far out for the file
+      }
       continue;
     }
     const UVWStruct corners = uvw != nullptr && i < uvwCount ? uvw[i] : UVWStruct{};
@@ -238,7 +242,7 @@ bool BuildMeshArrays(const PolygonObject& op, MeshArrays& out) {
   return !out.indices.empty();
 }
 
-std::vector<LineArrays> BuildLineArrays(const SplineObject& op) {
+std::vector<LineArrays> BuildLineArrays(const SplineObject& op, Int64* dropped) {
   const Vector* points = op.GetPointR();
   const bool cubic = op.GetSplineType() == SPLINETYPE::CUBIC;
   std::vector<LineArrays> lines;
@@ -277,6 +281,8 @@ std::vector<LineArrays> BuildLineArrays(const SplineObject& op) {
     }
     if (finite) {
       lines.push_back(std::move(line));
+    } else if (dropped != nullptr) {
+      ++*dropped;
     }
   }
   return lines;

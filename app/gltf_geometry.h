@@ -20,6 +20,7 @@ struct MeshArrays {
   std::vector<UInt32> indices;   // three per triangle
   std::array<float, 3> min{};
   std::array<float, 3> max{};
+  Int64 dropped = 0;  // polygons left out: single precision cannot hold one of their points
 
   UInt32 VertexCount() const { return static_cast<UInt32>(positions.size() / 3); }
 };
@@ -31,14 +32,16 @@ struct LineArrays {
 };
 
 // Triangles of the object with vertices shared wherever the point, the normal, the
-// texture coordinates and the colour all agree. False when no polygon is usable.
+// texture coordinates and the colour all agree. A polygon with a point that single
+// precision cannot hold would write numbers glTF does not allow; it is left out and
+// counted in out.dropped. False when no polygon is usable.
 // Throws a Failure naming the object when it has too many polygons for 32-bit vertex numbers.
 bool BuildMeshArrays(const PolygonObject& op, MeshArrays& out);
 
 // Every drawable segment of the spline in order. A segment of fewer than two points
 // draws nothing, and one that single precision cannot hold would write numbers glTF
-// does not allow; both are left out.
+// does not allow; both are left out, the latter counted in *dropped.
 // Throws a Failure naming the object when its lines have too many points for glTF.
-std::vector<LineArrays> BuildLineArrays(const SplineObject& op);
+std::vector<LineArrays> BuildLineArrays(const SplineObject& op, Int64* dropped = nullptr);
 
 }  // namespace vantelle::app

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/files/files.h"
 #include "host/scene/document.h"
@@ -14,9 +15,24 @@ class FileReplacement;
 
 namespace vantelle::app {
 
+// Geometry of one document object that a file cannot hold: points beyond single
+// precision, which glTF does not allow, so their polygons and line segments stay out.
+struct DroppedGeometry {
+  const BaseObject* object = nullptr;  // the document object whose geometry it is
+  std::string name;
+  Int64 polygons = 0;
+  Int64 lines = 0;  // spline segments
+};
+
+// Adds `more` to `into`, one entry per object, keeping the larger count of each: frames
+// of one file show the same objects, so their drops are not added up.
+void MergeDropped(std::vector<DroppedGeometry>& into, const std::vector<DroppedGeometry>& more);
+
 // What `doc` shows after its last evaluation, as WriteGlb writes it: its binary data in
-// buffer 0, one buffer view per accessor. No document gives an empty asset.
-tinygltf::Model BuildGltfModel(const BaseDocument* doc);
+// buffer 0, one buffer view per accessor. No document gives an empty asset. A switched-off
+// object adds its node alone, with neither geometry nor cache. What had to be left out is
+// added to *dropped.
+tinygltf::Model BuildGltfModel(const BaseDocument* doc, std::vector<DroppedGeometry>* dropped = nullptr);
 
 // A whole .glb under a temporary name beside its target (or written in place to a device
 // or pipe), so that the target changes only on Commit and several files can wait to

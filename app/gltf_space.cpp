@@ -53,30 +53,14 @@ void ToGltf::LocalTransform(const BaseObject& op, tinygltf::Node& node) {
     node.translation = {t.x, t.y, t.z};
   }
 
-  // The local matrix is rotation × scale; dividing the scale out of each axis leaves the
-  // rotation. An axis scaled to nothing is rebuilt from the other two.
-  Vector axes[3] = {ml.v1, ml.v2, ml.v3};
-  const Float factors[3] = {scale.x, scale.y, scale.z};
-  int flat = -1;
-  int flatCount = 0;
-  for (int i = 0; i < 3; ++i) {
-    if (factors[i] != 0.0) {
-      axes[i] = axes[i] / factors[i];
-    } else {
-      flat = i;
-      ++flatCount;
-    }
-  }
-  if (flatCount == 1) {
-    axes[flat] = Cross(axes[(flat + 1) % 3], axes[(flat + 2) % 3]);
-  }
-  if (flatCount <= 1) {
-    // Mirroring both sides of R (S·R·S with S = diag(1, 1, -1)) flips the third column.
-    const std::array<double, 4> q =
-        QuaternionFromAxes(Direction(axes[0]), Direction(axes[1]), -Direction(axes[2]));
-    if (std::abs(q[3] - 1.0) > 1e-12) {
-      node.rotation = {q[0], q[1], q[2], q[3]};
-    }
+  // The rotation is the object's own, whatever its scale: a matrix with axes scaled to
+  // nothing no longer holds it.
+  const Matrix rotation = HPBToMatrix(op.GetRelRot());
+  // Mirroring both sides of R (S·R·S with S = diag(1, 1, -1)) flips the third column.
+  const std::array<double, 4> q =
+      QuaternionFromAxes(Direction(rotation.v1), Direction(rotation.v2), -Direction(rotation.v3));
+  if (std::abs(q[3] - 1.0) > 1e-12) {
+    node.rotation = {q[0], q[1], q[2], q[3]};
   }
 
   // A scale along the mirrored axis stays a scale along it.

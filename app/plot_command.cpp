@@ -163,7 +163,7 @@ int RunPlot(const PlotOptions& options) {
   summary.frames = frames;
   summary.fps = options.fps;
   summary.outcome = EvaluateFrames(session, frames, options.output);
-  summary.plots = SummarisePlots(session);
+  summary.plots = SummarisePlots(session, summary.outcome.dropped);
   if (!options.save.empty()) {
     session.SaveDocument(Filename(String(options.save)));
     summary.scene = options.save;

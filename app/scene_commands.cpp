@@ -36,8 +36,7 @@ std::string TypeName(const BaseObject& op) {
 }
 
 std::string VectorText(const Vector& v) {
-  return FloatToString(v.x, -1, -6).GetStd() + ", " + FloatToString(v.y, -1, -6).GetStd() + ", " +
-         FloatToString(v.z, -1, -6).GetStd();
+  return ReadableNumber(v.x) + ", " + ReadableNumber(v.y) + ", " + ReadableNumber(v.z);
 }
 
 // A value no description types, shown by what it holds.
@@ -55,7 +54,7 @@ std::string ValueText(const GeData& value) {
       }
       return name.GetStd();
     }
-    default: return FloatToString(value.GetFloat(), -1, -6).GetStd();
+    default: return ReadableNumber(value.GetFloat());
   }
 }
 
@@ -144,7 +143,7 @@ int RunRender(const RenderOptions& options) {
   summary.frames = ResolveFrames(options.frames, session.GetFrame());
   summary.fps = session.GetDocument()->GetFps();
   summary.outcome = EvaluateFrames(session, summary.frames, options.output);
-  summary.plots = SummarisePlots(session);
+  summary.plots = SummarisePlots(session, summary.outcome.dropped);
   summary.scene = options.scene;
   if (options.json) {
     std::cout << SummaryToJson(summary).dump(2) << '\n';
@@ -163,7 +162,8 @@ int RunInfo(const InfoOptions& options) {
   RunSummary summary;
   summary.frames = now;
   summary.fps = session.GetDocument()->GetFps();
-  summary.outcome = EvaluateFrames(session, now, std::string());
+  // Information about a scene includes what is wrong with it, so faults are reported.
+  summary.outcome = EvaluateFrames(session, now, std::string(), FormulaFaults::kReport);
   summary.plots = SummarisePlots(session);
   summary.scene = options.scene;
 

@@ -45,6 +45,8 @@ void Session::LoadModules(const Filename& pluginFolder) {
 
 void Session::NewDocument(Int32 fps) {
   BaseDocument::Free(doc_);
+  sceneFile_.clear();
+  sceneLines_ = SceneLines();
   doc_ = BaseDocument::Alloc();
   if (doc_ == nullptr) {
     throw Failure("cannot create a document");
@@ -108,12 +110,15 @@ GeData Session::GetParameterByName(const BaseObject* op, std::string_view name) 
 
 void Session::LoadDocument(const Filename& scene) {
   SceneError error;
-  BaseDocument* doc = LoadScene(scene, &error);
+  SceneLines lines;
+  BaseDocument* doc = LoadScene(scene, &error, &lines);
   if (doc == nullptr) {
     throw BadInput(error.Format().GetStd());
   }
   BaseDocument::Free(doc_);
   doc_ = doc;
+  sceneFile_ = scene.GetString().GetStd();
+  sceneLines_ = std::move(lines);
 }
 
 void Session::SaveDocument(const Filename& scene) const {
@@ -129,6 +134,37 @@ Int32 Session::GetFrame() const {
 
 void Session::SetFrame(Int32 frame) {
   doc_->SetTime(BaseTime(static_cast<Float>(frame), static_cast<Float>(doc_->GetFps())));
+}
+
+std::string Session::FormulaProblem::Message() const {
+  return where + ": column " + std::to_string(column) + ": " + reason;
+}
+
+std::vector<Session::FormulaProblem> Session::FindFormulaProblems() const {
+  std::vector<FormulaProblem> problems;
+  for (BaseObject* op : CollectObjects(doc_)) {
+    BaseContainer state;
+    op->Message(MSG_HOST_QUERY_STATE, &state);
+    if (state.GetData(STATE_FORMULA_ERROR).IsNil()) {
+      continue;
+    }
+    FormulaProblem problem;
+    problem.object = op;
+    problem.column = state.GetInt32(STATE_FORMULA_COLUMN);
+    problem.reason = state.GetString(STATE_FORMULA_ERROR).GetStd();
+    problem.where = "formula";
+    if (!sceneFile_.empty()) {
+      const Int32 id = state.GetInt32(STATE_FORMULA_PARAMETER);
+      const DescriptionResource* resource = FindDescriptionResource(op->GetType());
+      const DescParameter* param = resource != nullptr ? resource->FindById(id) : nullptr;
+      const Int32 line = sceneLines_.Find(op, id);
+      problem.where = sceneFile_ + (line > 0 ? ":" + std::to_string(line) : std::string()) + ": " +
+                      (param != nullptr ? param->name.GetStd() : std::to_string(id)) + " of \"" +
+                      op->GetName().GetStd() + "\"";
+    }
+    problems.push_back(std::move(problem));
+  }
+  return problems;
 }
 
 Session::EvaluationCost Session::Evaluate() {

@@ -2,10 +2,13 @@
 // document and drives objects only through the host's object model, as any host would.
 #pragma once
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/files/description.h"
 #include "host/files/files.h"
+#include "host/files/scene_file.h"
 #include "host/scene/document.h"
 #include "host/scene/modules.h"
 
@@ -59,12 +62,28 @@ public:
   // One evaluation pass over the document.
   EvaluationCost Evaluate();
 
+  // A formula that an object of the document could not read in its last evaluation.
+  struct FormulaProblem {
+    const BaseObject* object = nullptr;
+    // Where the formula came from: "scene.json:7: SURFO_FORMULA of \"Plot\"" for a loaded
+    // scene, "formula" for one given on the command line.
+    std::string where;
+    Int32 column = 0;
+    std::string reason;
+    // "where: column N: reason".
+    std::string Message() const;
+  };
+  // Asks every object of the document, in tree order.
+  std::vector<FormulaProblem> FindFormulaProblems() const;
+
 private:
   Description DescribeObject(const BaseObject* op) const;
 
   ModuleHost modules_;
   Filename pluginFolder_;
   BaseDocument* doc_ = nullptr;
+  std::string sceneFile_;  // the file the document was loaded from; empty for a new one
+  SceneLines sceneLines_;
 };
 
 }  // namespace vantelle::app

@@ -1,6 +1,7 @@
 #include "app/summary.h"
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "app/components.h"
@@ -15,6 +16,39 @@ namespace {
 using Lines = std::vector<std::pair<std::string, std::string>>;
 
 std::string Decimal(Float value, Int32 decimals) { return FloatToString(value, -1, -decimals).GetStd(); }
+
+// JSON has no infinities; a bare null would read as "no value", so they go in as text.
+nlohmann::ordered_json JsonNumber(Float value) {
+  if (std::isfinite(value)) {
+    return value;
+  }
+  return ReadableNumber(value);
+}
+
+// Why a plot is not complete, or nothing.
+std::string Incompleteness(const PlotSummary& s) {
+  std::vector<std::string> reasons;
+  const Int64 side = static_cast<Int64>(s.resolution) + 1;
+  if (s.resolution > 0 && s.samples != side * side) {
+    reasons.push_back("the grid is not whole");
+  }
+  if (!s.formulaError.empty()) {
+    reasons.push_back("the formula cannot be read");
+  } else if (s.undefined > 0) {
+    reasons.push_back(std::to_string(s.undefined) + " of " + std::to_string(s.samples) + " samples have no value");
+  }
+  if (s.outOfRange > 0) {
+    reasons.push_back(std::to_string(s.outOfRange) + " samples lie beyond the range of numbers");
+  }
+  if (s.droppedPolygons > 0 || s.droppedLines > 0) {
+    reasons.push_back("geometry left out of the file");
+  }
+  std::string text;
+  for (const std::string& r : reasons) {
+    text += (text.empty() ? "" : "; ") + r;
+  }
+  return text;
+}
 
 std::string Samples(const PlotSummary& s) {
   std::string text = std::to_string(s.samples);
@@ -37,11 +71,15 @@ std::string Join(const std::vector<std::string>& items) {
 
 void AddPlotLines(const PlotSummary& s, Lines& lines) {
   lines.emplace_back("formula", s.formula);
+  if (!s.formulaError.empty()) {
+    lines.emplace_back("formula error", "column " + std::to_string(s.formulaColumn) + ": " + s.formulaError);
+  }
   lines.emplace_back("resolution", std::to_string(s.resolution));
   lines.emplace_back("samples", Samples(s));
-  lines.emplace_back("values", s.samples > 0 ? Decimal(s.min, 6) + " .. " + Decimal(s.max, 6) : "none");
+  lines.emplace_back("values", s.samples > 0 ? ReadableNumber(s.min) + " .. " + ReadableNumber(s.max) : "none");
   lines.emplace_back("uses time", s.usesTime ? "yes" : "no");
-  lines.emplace_back("complete", s.complete ? "yes" : "no");
+  const std::string why = Incompleteness(s);
+  lines.emplace_back("complete", s.complete ? "yes" : (why.empty() ? "no" : "no (" + why + ")"));
   lines.emplace_back("components", s.components.empty() ? "none" : Join(s.components));
 }
 
@@ -58,14 +96,45 @@ std::string Render(const Lines& lines) {
 }
 
 nlohmann::ordered_json PlotJson(const PlotSummary& s) {
-  return {{"name", s.name},         {"formula", s.formula},   {"resolution", s.resolution},
-          {"samples", s.samples},   {"min", s.min},           {"max", s.max},
-          {"uses_time", s.usesTime}, {"complete", s.complete}, {"components", s.components}};
+  nlohmann::ordered_json json = {{"name", s.name},
+                                 {"formula", s.formula},
+                                 {"resolution", s.resolution},
+                                 {"samples", s.samples},
+                                 {"min", JsonNumber(s.min)},
+                                 {"max", JsonNumber(s.max)},
+                                 {"uses_time", s.usesTime},
+                                 {"complete", s.complete},
+                                 {"samples_without_value", s.undefined},
+                                 {"samples_out_of_range", s.outOfRange},
+                                 {"components", s.components}};
+  if (!s.formulaError.empty()) {
+    json["formula_error"] = {{"column", s.formulaColumn}, {"reason", s.formulaError}};
+  }
+  return json;
+}
+
+// The plot an object belongs to: itself or its nearest plot ancestor.
+const BaseObject* PlotOf(const BaseObject* op, Int32 plotType) {
+  while (op != nullptr && op->GetType() != plotType) {
+    op = op->GetUp();
+  }
+  return op;
 }
 
 }  // namespace
 
-std::vector<PlotSummary> SummarisePlots(const Session& session) {
+std::string ReadableNumber(Float value) {
+  if (!std::isfinite(value)) {
+    return FloatToString(value).GetStd();
+  }
+  const Float magnitude = std::abs(value);
+  if (magnitude != 0.0 && (magnitude >= 1e15 || magnitude < 1e-6)) {
+    return FloatToString(value, -1, -6, true).GetStd();
+  }
+  return Decimal(value, 6);
+}
+
+std::vector<PlotSummary> SummarisePlots(const Session& session, const std::vector<DroppedGeometry>& dropped) {
   std::vector<PlotSummary> plots;
   const ObjectKind plotKind = *FindObjectKind("plot");
   for (BaseObject* op : CollectObjects(session.GetDocument())) {
@@ -82,7 +151,18 @@ std::vector<PlotSummary> SummarisePlots(const Session& session) {
     s.min = state.GetFloat(STATE_MIN_VALUE);
     s.max = state.GetFloat(STATE_MAX_VALUE);
     s.usesTime = state.GetBool(STATE_USES_TIME);
-    s.complete = state.GetBool(STATE_COMPLETE);
+    s.undefined = state.GetInt64(STATE_UNDEFINED_COUNT);
+    s.outOfRange = state.GetInt64(STATE_NONFINITE_COUNT);
+    s.formulaError = state.GetString(STATE_FORMULA_ERROR).GetStd();
+    s.formulaColumn = state.GetInt32(STATE_FORMULA_COLUMN);
+    for (const DroppedGeometry& d : dropped) {
+      if (PlotOf(d.object, plotKind.type) == op) {
+        s.droppedPolygons += d.polygons;
+        s.droppedLines += d.lines;
+      }
+    }
+    s.complete = state.GetBool(STATE_COMPLETE) && s.undefined == 0 && s.outOfRange == 0 && s.formulaError.empty() &&
+                 s.droppedPolygons == 0 && s.droppedLines == 0;
     for (const char* kind : {"mesh", "grid", "cage", "labels"}) {
       if (FindBelow(op, FindObjectKind(kind)->type) != nullptr) {
         s.components.emplace_back(kind);
@@ -119,6 +199,12 @@ std::string FormatSummaryText(const RunSummary& summary) {
   for (const std::string& file : o.files) {
     run.emplace_back("wrote", file + (o.animated ? " (animated)" : ""));
   }
+  if (!o.perFrameReason.empty()) {
+    run.emplace_back("files", "one per frame: " + o.perFrameReason);
+  }
+  if (!o.dropped.empty()) {
+    run.emplace_back("left out", DescribeDropped(o.dropped) + " (points beyond single precision)");
+  }
   if (!summary.scene.empty()) {
     run.emplace_back(summary.sceneSaved ? "saved" : "scene", summary.scene);
   }
@@ -140,6 +226,16 @@ nlohmann::ordered_json SummaryToJson(const RunSummary& summary) {
     json["output"] = o.files.front();
     json["files"] = o.files;
     json["animated"] = o.animated;
+  }
+  if (!o.perFrameReason.empty()) {
+    json["per_frame_reason"] = o.perFrameReason;
+  }
+  if (!o.dropped.empty()) {
+    nlohmann::ordered_json dropped = nlohmann::ordered_json::array();
+    for (const DroppedGeometry& d : o.dropped) {
+      dropped.push_back({{"object", d.name}, {"polygons", d.polygons}, {"lines", d.lines}});
+    }
+    json["dropped"] = dropped;
   }
   if (!summary.scene.empty()) {
     json[summary.sceneSaved ? "saved" : "scene"] = summary.scene;

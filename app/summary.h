@@ -21,7 +21,13 @@ struct PlotSummary {
   Float min = 0.0;
   Float max = 0.0;
   bool usesTime = false;
-  bool complete = false;
+  bool complete = false;  // the whole grid, every sample with a value and a place, all of it written
+  Int64 undefined = 0;    // samples whose formula text had no value
+  Int64 outOfRange = 0;   // samples whose position left the range of numbers
+  Int32 formulaColumn = 0;
+  std::string formulaError;   // why the formula cannot be read; empty when it can
+  Int64 droppedPolygons = 0;  // of its objects, left out of the files written
+  Int64 droppedLines = 0;
   std::vector<std::string> components;  // kinds found below it: mesh, grid, ...
 };
 
@@ -34,8 +40,13 @@ struct RunSummary {
   bool sceneSaved = false;
 };
 
-// Every plot object of the session's document, in tree order.
-std::vector<PlotSummary> SummarisePlots(const Session& session);
+// Every plot object of the session's document, in tree order, with what the written files
+// left out of each plot's objects.
+std::vector<PlotSummary> SummarisePlots(const Session& session, const std::vector<DroppedGeometry>& dropped = {});
+
+// A number as people read it: decimals where they are few, exponent form for the very
+// large and the very small, "inf" and "nan" for what is not finite.
+std::string ReadableNumber(Float value);
 
 // Aligned "name  value" lines; several plots each get their block.
 std::string FormatSummaryText(const RunSummary& summary);

@@ -1,6 +1,8 @@
 // The plot's commands: what arrives through Message when the user edits a parameter,
 // presses a button or switches the plot on or off.
+#include <algorithm>
 #include <array>
+#include <cmath>
 
 #include "host/scene/document.h"
 #include "host/scene/plugin_glue.h"
@@ -69,6 +71,28 @@ void SurfoObject::OpenManual() {
 void SurfoObject::Reset(BaseContainer& bc) {
   ApplyDefaults(params_, bc);
   plot_.resolution = params_.resolution;
+  // Colours follow once the next pass has rescaled the samples to the restored height.
+  recolourPending_ = true;
+}
+
+void SurfoObject::DescribeState(BaseContainer& state) const {
+  state.SetInt64(STATE_SAMPLE_COUNT, static_cast<Int64>(plot_.samples.size()));
+  state.SetInt32(STATE_RESOLUTION, plot_.resolution);
+  state.SetFloat(STATE_MIN_VALUE, plot_.minValue);
+  state.SetFloat(STATE_MAX_VALUE, plot_.maxValue);
+  state.SetBool(STATE_USES_TIME, plot_.usesTime);
+  state.SetBool(STATE_COMPLETE, plot_.IsComplete());
+  state.SetInt64(STATE_UNDEFINED_COUNT, undefinedSamples_);
+  const auto nonFinite = std::count_if(plot_.samples.begin(), plot_.samples.end(), [](const PlotSample& s) {
+    return !std::isfinite(s.position.x) || !std::isfinite(s.position.y) || !std::isfinite(s.position.z);
+  });
+  state.SetInt64(STATE_NONFINITE_COUNT, static_cast<Int64>(nonFinite));
+  // The host's own wording, passed back to the host to show.
+  if (formulaError_) {
+    state.SetString(STATE_FORMULA_ERROR, formulaError_->reason);
+    state.SetInt32(STATE_FORMULA_COLUMN, formulaError_->column);
+    state.SetInt32(STATE_FORMULA_PARAMETER, SURFO_FORMULA);
+  }
 }
 
 void SurfoObject::ApplyPreset(BaseContainer& bc) {
@@ -109,12 +133,7 @@ Bool SurfoObject::Message(GeListNode* node, Int32 type, void* data) {
       }
       case MSG_HOST_QUERY_STATE:
         if (auto* state = static_cast<BaseContainer*>(data)) {
-          state->SetInt64(STATE_SAMPLE_COUNT, static_cast<Int64>(plot_.samples.size()));
-          state->SetInt32(STATE_RESOLUTION, plot_.resolution);
-          state->SetFloat(STATE_MIN_VALUE, plot_.minValue);
-          state->SetFloat(STATE_MAX_VALUE, plot_.maxValue);
-          state->SetBool(STATE_USES_TIME, plot_.usesTime);
-          state->SetBool(STATE_COMPLETE, plot_.IsComplete());
+          DescribeState(*state);
         }
         break;
       case MSG_DEFORMMODE_CHANGED:

@@ -1,23 +1,45 @@
 #include "plot/formula_preparation.h"
 
+#include <algorithm>
+#include <string>
+#include <string_view>
+
 namespace vantelle {
 
 namespace {
 
-// Whether the first character at or after `pos` that is not a space or tab is `c`.
-Bool NextNonBlankIs(const String& text, Int32 pos, Char c) {
-  const Int32 length = text.GetLength();
-  while (pos < length && (text[pos] == ' ' || text[pos] == '\t')) {
+// IsWordCharacter of every byte, worked out once from the rule itself.
+Bool IsWordByte(char c) {
+  static const std::array<bool, 256> table = [] {
+    std::array<bool, 256> t{};
+    for (int i = 0; i < 256; ++i) {
+      const char byte = static_cast<char>(i);
+      t[static_cast<std::size_t>(i)] = IsWordCharacter(String(std::string_view(&byte, 1)));
+    }
+    return t;
+  }();
+  return table[static_cast<unsigned char>(c)];
+}
+
+// Whether the first character after `pos` that is not a space or tab is `c`.
+Bool NextNonBlankIs(std::string_view text, std::size_t pos, char c) {
+  while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) {
     ++pos;
   }
-  return pos < length && text[pos] == c;
+  return pos < text.size() && text[pos] == c;
+}
+
+Bool IsTimeLetter(Int32 letter) {
+  const char c = kVariableLetters[letter];
+  return std::string_view(kTimeLetters).find(c) != std::string_view::npos;
 }
 
 }  // namespace
 
 Bool IsWordCharacter(const String& character) {
   static const String a("a"), z("z"), zero("0"), nine("9");
-  return (character >= a && character <= z) || (character >= zero && character <= nine);
+  return (character.LexCompare(a) >= 0 && character.LexCompare(z) <= 0) ||
+         (character.LexCompare(zero) >= 0 && character.LexCompare(nine) <= 0);
 }
 
 Bool IsStandaloneVariable(const String& text, Int32 pos) {
@@ -31,53 +53,66 @@ Bool IsStandaloneVariable(const String& text, Int32 pos) {
   return true;
 }
 
-String PrepareFormula(const String& formula, const VariableValues& values, Bool& usesTime) {
+std::vector<VariableSlot> FindVariableSlots(const String& formula) {
+  std::vector<VariableSlot> slots;
+  const std::string_view text = formula.View();
+  const std::string_view letters(kVariableLetters);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const std::size_t letter = letters.find(text[i]);
+    if (letter == std::string_view::npos || (i > 0 && IsWordByte(text[i - 1])) ||
+        (i + 1 < text.size() && IsWordByte(text[i + 1]))) {
+      continue;
+    }
+    slots.push_back(VariableSlot{static_cast<Int32>(i), static_cast<Int32>(letter)});
+  }
+  return slots;
+}
+
+String FillVariables(const String& formula, const std::vector<VariableSlot>& slots, const VariableValues& values,
+                     Bool& usesTime) {
   usesTime = false;
-  String text = formula;
-  const String letters(kVariableLetters);
-  for (Int32 letterIndex = 0; letterIndex < letters.GetLength(); ++letterIndex) {
-    const String letter = letters.SubStr(letterIndex, 1);
-    const Bool isTimeLetter = letter == String("t") || letter == String("f");
-    Int32 start = 0;
-    while (start < text.GetLength()) {
-      Int32 pos = -1;
-      if (!text.FindFirst(letter, &pos, start)) {
-        break;
-      }
-      if (IsStandaloneVariable(text, pos)) {
-        if (isTimeLetter) {
-          usesTime = true;
-        }
-        text.Delete(pos, 1);
-        String number = FloatToString(values[static_cast<std::size_t>(letterIndex)], -1, -3, false, ' ');
-        if (number[0] == '-' && NextNonBlankIs(text, pos, '^')) {
-          number = String("(") + number + String(")");
-        }
-        text.Insert(pos, number);
-      }
-      start = pos + 1;
+  const std::string_view text = formula.View();
+  std::string out;
+  out.reserve(text.size() + 8 * slots.size());
+  std::size_t copied = 0;
+  for (const VariableSlot& slot : slots) {
+    const auto position = static_cast<std::size_t>(slot.position);
+    out.append(text.substr(copied, position - copied));
+    copied = position + 1;
+    usesTime = usesTime || IsTimeLetter(slot.letter);
+    const String number = FloatToString(values[static_cast<std::size_t>(slot.letter)], -1, -3, false, ' ');
+    const Bool parenthesise = number[0] == '-' && NextNonBlankIs(text, copied, '^');
+    if (parenthesise) {
+      out += '(';
+    }
+    out += number.View();
+    if (parenthesise) {
+      out += ')';
     }
   }
-  return text;
+  out.append(text.substr(std::min(copied, text.size())));
+  return String(std::move(out));
+}
+
+String PrepareFormula(const String& formula, const VariableValues& values, Bool& usesTime) {
+  return FillVariables(formula, FindVariableSlots(formula), values, usesTime);
 }
 
 Bool FormulaUsesTime(const String& formula) {
-  const String letters(kTimeLetters);
-  for (Int32 letterIndex = 0; letterIndex < letters.GetLength(); ++letterIndex) {
-    const String letter = letters.SubStr(letterIndex, 1);
-    Int32 start = 0;
-    while (start < formula.GetLength()) {
-      Int32 pos = -1;
-      if (!formula.FindFirst(letter, &pos, start)) {
-        break;
-      }
-      if (IsStandaloneVariable(formula, pos)) {
-        return true;
-      }
-      start = pos + 1;
-    }
+  return SlotsUseTime(FindVariableSlots(formula));
+}
+
+Bool SlotsUseTime(const std::vector<VariableSlot>& slots) {
+  return std::any_of(slots.begin(), slots.end(), [](const VariableSlot& slot) { return IsTimeLetter(slot.letter); });
+}
+
+std::optional<FormulaError> CheckFormula(const String& formula, const std::vector<VariableSlot>& slots) {
+  std::vector<Int32> positions;
+  positions.reserve(slots.size());
+  for (const VariableSlot& slot : slots) {
+    positions.push_back(slot.position);
   }
-  return false;
+  return CheckFormulaText(formula, positions);
 }
 
 }  // namespace vantelle

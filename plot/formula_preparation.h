@@ -3,12 +3,15 @@
 //
 // The variables, in the order they are replaced: t (document time in seconds), x and z
 // (the sample's inputs), h (the resolution), r (half the plot height), f (the frame).
-// A letter is a variable only where neither neighbour is a word character (a-z, 0-9),
-// so the letters inside Sqrt, Atan or 2x stay as they are.
+// A letter is a variable only where neither neighbour is a word character (a letter of
+// either case or a digit), so the letters inside Sqrt, Atan, tAN or 2x stay as they are.
 #pragma once
 
 #include <array>
+#include <optional>
+#include <vector>
 
+#include "host/core/formula.h"
 #include "host/core/text.h"
 
 namespace vantelle {
@@ -20,19 +23,41 @@ inline constexpr const char* kTimeLetters = "tf";
 using VariableValues = std::array<Float, 6>;
 
 // Whether a one-character text lies between "a" and "z" or "0" and "9" in the host's
-// text order.
+// ordering of words, which sorts upper-case letters among the lower-case ones.
 Bool IsWordCharacter(const String& character);
 
 // Whether the character at `pos` has no word character on either side.
 Bool IsStandaloneVariable(const String& text, Int32 pos);
 
-// The formula with every standalone variable letter replaced by its value, written with
-// at most three decimals. A negative value followed by "^" is written in parentheses, so
-// that "x^2" at x = -3 stays the square of -3 rather than becoming -(3^2).
-// Sets `usesTime` to whether a standalone t or f was replaced.
+// One standalone variable letter of a formula: where it stands and which variable it is.
+struct VariableSlot {
+  Int32 position = 0;  // byte offset in the formula
+  Int32 letter = 0;    // index into kVariableLetters and VariableValues
+};
+
+// Every standalone variable letter of the formula, in text order. Replacing one never
+// changes whether another stands alone, so one look at the formula finds them all.
+std::vector<VariableSlot> FindVariableSlots(const String& formula);
+
+// The formula with every slot replaced by its value's text, at most three decimals and
+// never an exponent. A negative value followed by "^" is written in parentheses, so that
+// "x^2" at x = -3 stays the square of -3 rather than becoming -(3^2). Sets `usesTime` to
+// whether a slot is t or f. Linear in the formula's length.
+String FillVariables(const String& formula, const std::vector<VariableSlot>& slots, const VariableValues& values,
+                     Bool& usesTime);
+
+// FillVariables over the formula's own slots.
 String PrepareFormula(const String& formula, const VariableValues& values, Bool& usesTime);
 
 // Whether the formula has a standalone t or f; the text is not changed.
 Bool FormulaUsesTime(const String& formula);
+// Whether one of the slots is t or f.
+Bool SlotsUseTime(const std::vector<VariableSlot>& slots);
+
+// The host's syntax check of the formula with each slot read as a number: nothing when it
+// is well formed, otherwise its first error. Values pasted into a malformed text can
+// still happen to evaluate ("x z" at x = -180 reads as a subtraction), so a formula is
+// checked once before it is sampled.
+std::optional<FormulaError> CheckFormula(const String& formula, const std::vector<VariableSlot>& slots);
 
 }  // namespace vantelle

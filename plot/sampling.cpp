@@ -2,6 +2,7 @@
 // only when a value-changing parameter or (for a time formula) the frame changed.
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "host/core/formula.h"
 #include "host/scene/execution.h"
@@ -23,14 +24,52 @@ Float GradientPosition(Float y, Float b, Bool byMagnitude) {
   return b > 0.0 ? (y + b) / (2.0 * b) : 0.5;
 }
 
-// The gradient's colour at a height. False when the render data cannot be prepared.
-Bool GradientColour(const Gradient& gradient, BaseDocument* doc, Float position, Vector& colour) {
-  GradientRenderData render;
-  if (!gradient.PrepareRenderData(InitRenderStruct(doc), render)) {
-    return false;
+// The colour rules of a computation and of a recolouring, in one place so that the two
+// always agree. Samples are coloured in order; one whose colour is not computed (no
+// gradient to take it from) keeps the colour of the sample before it.
+class SampleColouring {
+public:
+  SampleColouring(Int32 mode, const Vector& single, const Gradient* gradient, Float b, Bool byMagnitude,
+                  BaseDocument* doc)
+      : colour_(mode == SURFO_COLORMODE_SINGLE ? single : Vector(1.0, 1.0, 1.0)),
+        gradient_(mode == SURFO_COLORMODE_GRADIENT ? gradient : nullptr),
+        b_(b),
+        byMagnitude_(byMagnitude),
+        doc_(doc) {}
+
+  // The colour of a sample at height y; false when the gradient cannot be prepared.
+  Bool Next(Float y) {
+    if (gradient_ == nullptr) {
+      return true;
+    }
+    GradientRenderData render;
+    if (!gradient_->PrepareRenderData(InitRenderStruct(doc_), render)) {
+      return false;
+    }
+    const Float position = std::clamp(GradientPosition(y, b_, byMagnitude_), 0.0, 1.0);
+    colour_ = render.IsEmpty() ? Vector() : render.CalcGradientPixel(position);
+    return true;
   }
-  colour = render.IsEmpty() ? Vector() : render.CalcGradientPixel(std::clamp(position, 0.0, 1.0));
-  return true;
+  const Vector& Colour() const { return colour_; }
+
+private:
+  Vector colour_;
+  const Gradient* gradient_;
+  Float b_;
+  Bool byMagnitude_;
+  BaseDocument* doc_;
+};
+
+// Colours the samples in order by their heights; the index of the first sample that could
+// not be coloured, or the count when all were.
+std::size_t ColourSamples(std::vector<PlotSample>& samples, SampleColouring& colouring) {
+  for (std::size_t i = 0; i < samples.size(); ++i) {
+    if (!colouring.Next(samples[i].position.y)) {
+      return i;
+    }
+    samples[i].colour = colouring.Colour();
+  }
+  return samples.size();
 }
 
 // Multiplies one coordinate of every sample.
@@ -54,15 +93,17 @@ BaseObject* SurfoObject::GetVirtualObjects(BaseObject* /*op*/, const HierarchyHe
   return BaseObject::Alloc(Onull);
 }
 
-void SurfoObject::ApplyHeightAndSizeChanges() {
+Bool SurfoObject::ApplyHeightAndSizeChanges() {
   // A change from a positive value rescales the stored samples. From any other value
   // (0, or a negative one a saved scene may hold) the samples cannot be rescaled and are
   // computed afresh, so they never stay scaled for the old value.
+  Bool rescaled = false;
   const Float b = params_.halfHeight;
   if (b != previousHalfHeight_) {
     if (previousHalfHeight_ > 0.0 && !plot_.samples.empty()) {
       ScaleAll<&Vector::y>(plot_.samples, b / previousHalfHeight_);
       EventAdd(EVENT::FORCEREDRAW);
+      rescaled = true;
     } else {
       EmptySamples();
     }
@@ -75,11 +116,13 @@ void SurfoObject::ApplyHeightAndSizeChanges() {
       ScaleAll<&Vector::x>(plot_.samples, factor);
       ScaleAll<&Vector::z>(plot_.samples, factor);
       EventAdd(EVENT::FORCEREDRAW);
+      rescaled = true;
     } else {
       EmptySamples();
     }
     previousSize_ = size;
   }
+  return rescaled;
 }
 
 void SurfoObject::CompareSamplingSnapshot() {
@@ -108,7 +151,7 @@ EXECUTIONRESULT SurfoObject::Execute(BaseObject* op, BaseDocument* doc, BaseThre
   }
   const Bool hadSamples = !plot_.samples.empty();
   ReadParameters(bc);
-  ApplyHeightAndSizeChanges();
+  const Bool rescaled = ApplyHeightAndSizeChanges();
   CompareSamplingSnapshot();
 
   const Int32 fps = doc != nullptr ? doc->GetFps() : 0;
@@ -119,7 +162,14 @@ EXECUTIONRESULT SurfoObject::Execute(BaseObject* op, BaseDocument* doc, BaseThre
   }
   lastFrame_ = frame;
 
+  // Stored samples that were rescaled or recoloured are a change components must see.
+  const Bool recolour = std::exchange(recolourPending_, false);
   if (!plot_.samples.empty()) {
+    if (recolour) {
+      Recolour(bc, op, doc);
+    } else if (rescaled) {
+      op->Message(MSG_UPDATE);
+    }
     return EXECUTIONRESULT::OK;
   }
   // Below one cell per side there is no grid, and a grid larger than memory can hold (a
@@ -127,6 +177,7 @@ EXECUTIONRESULT SurfoObject::Execute(BaseObject* op, BaseDocument* doc, BaseThre
   // either way the plot holds no samples, and says so once.
   if (plot_.resolution < 1 || !ReserveGrid()) {
     plot_.minValue = plot_.maxValue = 0.0;
+    formulaError_.reset();
     if (hadSamples) {
       op->Message(MSG_UPDATE);
       EventAdd(EVENT::FORCEREDRAW);
@@ -163,11 +214,13 @@ Bool SurfoObject::ComputeGrid(const BaseContainer& bc, BaseDocument* doc, const 
   const Float cell = params_.size / n;
   const Float xStep = (params_.xMax - params_.xMin) / n;
   const Float zStep = (params_.zMax - params_.zMin) / n;
-  const Vector startColour = params_.colorMode == SURFO_COLORMODE_SINGLE ? params_.color : Vector(1.0, 1.0, 1.0);
 
   plot_.minValue = plot_.maxValue = 0.0;
   Float lo = MAXVALUE_FLOAT;
   Float hi = -MAXVALUE_FLOAT;
+  // The raw values' own extremes: v * b may leave the range of doubles where v does not.
+  Float vLo = MAXVALUE_FLOAT;
+  Float vHi = -MAXVALUE_FLOAT;
 
   // The grid runs from -S/2 to +S/2 around the origin: an odd count of positions has one
   // at the centre, an even count is offset by half a cell.
@@ -177,13 +230,25 @@ Bool SurfoObject::ComputeGrid(const BaseContainer& bc, BaseDocument* doc, const 
 
   // Read once: nothing writes the container while the grid is computed.
   const Bool useZRange = bc.GetBool(SURFO_USEZRANGE);
-  const Gradient* gradient = bc.GetCustomData<Gradient>(SURFO_GRADIENT);
-  const Bool gradientMode = params_.colorMode == SURFO_COLORMODE_GRADIENT;
+  SampleColouring colouring(params_.colorMode, params_.color, bc.GetCustomData<Gradient>(SURFO_GRADIENT), b,
+                            params_.gradientAbs, doc);
   const Float seconds = time.Get();
   const String& formula = params_.formula;
 
+  // A formula is checked once, with its variables read as numbers: pasting values into a
+  // malformed text can make some samples evaluate by accident, so such a formula has no
+  // value anywhere.
+  const std::vector<VariableSlot> slots = formula.IsPopulated() ? FindVariableSlots(formula) : std::vector<VariableSlot>();
+  formulaError_ = formula.IsPopulated() ? CheckFormula(formula, slots) : std::nullopt;
+  if (formulaError_) {
+    plot_.usesTime = SlotsUseTime(slots);
+  }
+  const Bool evaluate = formula.IsPopulated() && !formulaError_;
+  undefinedSamples_ = formulaError_ ? w * w : 0;
+
+  // Under FIT the heights are final only after fitting, and colours follow them there.
+  const Bool colourAfterFit = params_.heightMode == SURFO_HEIGHTMODE_FIT;
   VariableValues values{seconds, 0.0, 0.0, static_cast<Float>(n), b, static_cast<Float>(frame)};
-  Vector colour = startColour;
   for (Int64 r = 0; r < w; ++r) {
     const Float x = params_.xMin + static_cast<Float>(r) * xStep;
     const Float px = static_cast<Float>(first + r) * cell - offset;
@@ -191,12 +256,15 @@ Bool SurfoObject::ComputeGrid(const BaseContainer& bc, BaseDocument* doc, const 
       const Float z = useZRange ? params_.zMin + static_cast<Float>(c) * zStep
                                 : params_.xMin + static_cast<Float>(c) * xStep;
       Float value = 0.0;
-      if (formula.IsPopulated()) {
+      if (evaluate) {
         values[1] = x;
         values[2] = z;
-        const String prepared = PrepareFormula(formula, values, plot_.usesTime);
-        value = StringToNumber(prepared, FORMAT_FLOAT, fps).GetFloat();
+        const GeData result = StringToNumber(FillVariables(formula, slots, values, plot_.usesTime), FORMAT_FLOAT, fps);
+        undefinedSamples_ += result.IsNil() ? 1 : 0;
+        value = result.GetFloat();
       }
+      vLo = std::min(vLo, value);
+      vHi = std::max(vHi, value);
       Float level = value * b;
       lo = std::min(lo, level);
       hi = std::max(hi, level);
@@ -204,19 +272,24 @@ Bool SurfoObject::ComputeGrid(const BaseContainer& bc, BaseDocument* doc, const 
         level = std::min(b, std::max(-b, level));
       }
       const Float y = level < 0.0 ? level * params_.scaleNeg : level * params_.scalePos;
-      if (gradientMode && gradient != nullptr &&
-          !GradientColour(*gradient, doc, GradientPosition(y, b, params_.gradientAbs), colour)) {
+      if (!colourAfterFit && !colouring.Next(y)) {
         return false;
       }
-      plot_.samples.push_back(PlotSample{Vector(px, y, static_cast<Float>(first + c) * cell - offset), colour});
+      plot_.samples.push_back(
+          PlotSample{Vector(px, y, static_cast<Float>(first + c) * cell - offset), colouring.Colour()});
+    }
+  }
+  if (colourAfterFit) {
+    FitHeights(lo, hi);
+    const std::size_t coloured = ColourSamples(plot_.samples, colouring);
+    if (coloured < plot_.samples.size()) {
+      plot_.samples.resize(coloured);  // as when colouring fails while sampling
+      return false;
     }
   }
   if (b > 0.0) {
-    plot_.minValue = lo / b;
-    plot_.maxValue = hi / b;
-  }
-  if (params_.heightMode == SURFO_HEIGHTMODE_FIT) {
-    FitHeights(lo, hi);
+    plot_.minValue = vLo;
+    plot_.maxValue = vHi;
   }
   return true;
 }
@@ -231,21 +304,20 @@ void SurfoObject::FitHeights(Float lo, Float hi) {
   }
 }
 
-void SurfoObject::Recolour(const BaseContainer& bc, BaseObject* /*op*/, BaseDocument* doc) {
-  const Int32 mode = bc.GetInt32(SURFO_COLORMODE);
-  const Float b = bc.GetFloat(SURFO_HEIGHT) * 0.5;
-  const Bool byMagnitude = bc.GetBool(SURFO_GRADIENTABS);
-  const Gradient* gradient = bc.GetCustomData<Gradient>(SURFO_GRADIENT);
-  // The same colour rules as a full computation, so recolouring and recomputing agree:
-  // heights are taken in the plot's own space, and a mode other than gradient or single
-  // colour gives white.
-  Vector colour = mode == SURFO_COLORMODE_SINGLE ? bc.GetVector(SURFO_COLOR) : Vector(1.0, 1.0, 1.0);
-  for (PlotSample& sample : plot_.samples) {
-    if (mode == SURFO_COLORMODE_GRADIENT && gradient != nullptr &&
-        !GradientColour(*gradient, doc, GradientPosition(sample.position.y, b, byMagnitude), colour)) {
-      return;
-    }
-    sample.colour = colour;
+void SurfoObject::EmptySamples() {
+  plot_.samples.clear();
+  formulaError_.reset();
+  undefinedSamples_ = 0;
+}
+
+void SurfoObject::Recolour(const BaseContainer& bc, BaseObject* op, BaseDocument* doc) {
+  // Heights are taken in the plot's own space, as a computation colours them.
+  SampleColouring colouring(bc.GetInt32(SURFO_COLORMODE), bc.GetVector(SURFO_COLOR),
+                            bc.GetCustomData<Gradient>(SURFO_GRADIENT), bc.GetFloat(SURFO_HEIGHT) * 0.5,
+                            bc.GetBool(SURFO_GRADIENTABS), doc);
+  ColourSamples(plot_.samples, colouring);
+  if (op != nullptr && !plot_.samples.empty()) {
+    op->Message(MSG_UPDATE);
   }
 }
 

@@ -41,6 +41,8 @@ Bool SurfoObject::CopyTo(NodeData* dest, const GeListNode* snode, GeListNode* dn
   }
   target->params_ = params_;
   target->plot_.resolution = plot_.resolution;
+  target->formulaError_ = formulaError_;
+  target->undefinedSamples_ = undefinedSamples_;
   return ObjectData::CopyTo(dest, snode, dnode, flags, trn);
 }
 

@@ -2,6 +2,9 @@
 // samples for its components.
 #pragma once
 
+#include <optional>
+
+#include "host/core/formula.h"
 #include "host/scene/objects.h"
 #include "plot/samples.h"
 #include "plot/surfo_parameters.h"
@@ -57,12 +60,17 @@ public:
 
   const PlotParameters& GetParameters() const { return params_; }
   Int32 GetLastFrame() const { return lastFrame_; }
+  // What the last computation found wrong with the formula's syntax; then no sample has a
+  // value.
+  const std::optional<FormulaError>& GetFormulaError() const { return formulaError_; }
+  // Samples of the last computation whose formula text had no value (plotted at 0).
+  Int64 GetUndefinedSampleCount() const { return undefinedSamples_; }
 
 private:
   friend class SurfoObjectTestAccess;  // lets tests stage sampling state directly
 
-  // Steps of Execute.
-  void ApplyHeightAndSizeChanges();
+  // Steps of Execute. Whether the stored samples were rescaled.
+  Bool ApplyHeightAndSizeChanges();
   void CompareSamplingSnapshot();
   // Room for the whole grid; false when it cannot be had.
   Bool ReserveGrid();
@@ -75,7 +83,9 @@ private:
   // The component command: inserts a new component of the chosen kind as first child.
   void AddComponent(BaseObject* op);
   void OpenManual();
-  void EmptySamples() { plot_.samples.clear(); }
+  void EmptySamples();
+  // Fills the state query of the host.
+  void DescribeState(BaseContainer& state) const;
 
   Int32 lastFrame_ = 0;
   Float previousSize_ = 0.0;
@@ -83,6 +93,9 @@ private:
   SamplingSnapshot sampled_;
   PlotParameters params_;  // params_.resolution mirrors plot_.resolution
   PlotSamples plot_;
+  Bool recolourPending_ = false;  // a reset changed the colour settings of stored samples
+  std::optional<FormulaError> formulaError_;
+  Int64 undefinedSamples_ = 0;
 };
 
 }  // namespace vantelle

@@ -1,116 +1,126 @@
 #include "host/core/formula.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
+#include <cstdio>
+#include <string>
 #include <system_error>
 
+#include "host/core/formula_functions.h"
+
 namespace {
+
+using formula_functions::Apply;
+using formula_functions::Fn;
+using formula_functions::FnEntry;
+using formula_functions::Functions;
+using formula_functions::kMaxNameLength;
+using formula_functions::kPi;
+using formula_functions::kVariadic;
 
 // Every recursive cycle of the grammar passes through Parser::Unary, so capping
 // its nesting bounds the stack no matter how hostile the text is.
 constexpr int kMaxDepth = 200;
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr double kDegToRad = kPi / 180.0;
-constexpr double kRadToDeg = 180.0 / kPi;
-
-enum class Fn : unsigned char {
-  kSin, kCos, kTan, kAsin, kAcos, kAtan, kAtan2,
-  kSinh, kCosh, kTanh,
-  kSqrt, kAbs, kExp, kLog, kLog10, kLog2, kPow, kHypot, kMod,
-  kMin, kMax,
-  kFloor, kCeil, kRound, kTrunc, kSign,
-};
-
-constexpr int kVariadic = -1;
-
-struct FnEntry {
-  std::string_view name;  // lower case
-  Fn fn;
-  int arity;  // kVariadic means "one or more"
-};
-
-constexpr FnEntry kFunctions[] = {
-    {"sin", Fn::kSin, 1},
-    {"cos", Fn::kCos, 1},
-    {"tan", Fn::kTan, 1},
-    {"asin", Fn::kAsin, 1},
-    {"acos", Fn::kAcos, 1},
-    {"atan", Fn::kAtan, 1},
-    {"atan2", Fn::kAtan2, 2},
-    {"sinh", Fn::kSinh, 1},
-    {"cosh", Fn::kCosh, 1},
-    {"tanh", Fn::kTanh, 1},
-    {"sqrt", Fn::kSqrt, 1},
-    {"abs", Fn::kAbs, 1},
-    {"exp", Fn::kExp, 1},
-    {"log", Fn::kLog, 1},
-    {"log10", Fn::kLog10, 1},
-    {"log2", Fn::kLog2, 1},
-    {"pow", Fn::kPow, 2},
-    {"hypot", Fn::kHypot, 2},
-    {"mod", Fn::kMod, 2},
-    {"min", Fn::kMin, kVariadic},
-    {"max", Fn::kMax, kVariadic},
-    {"floor", Fn::kFloor, 1},
-    {"ceil", Fn::kCeil, 1},
-    {"round", Fn::kRound, 1},
-    {"trunc", Fn::kTrunc, 1},
-    {"sign", Fn::kSign, 1},
-};
-
-// Longer than any known name; anything longer is unknown without comparing.
-constexpr std::size_t kMaxNameLength = 8;
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 char ToLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// Reducing by whole turns first keeps huge angles meaningful and lets exact
-// multiples of 90 degrees give exact results instead of 6e-17 and friends.
-// Returns the quarter-turn index 0..3 when the angle is such a multiple, else -1,
-// and stores the reduced angle in |reduced|.
-int QuarterTurns(double degrees, double& reduced) {
-  reduced = std::fmod(degrees, 360.0);
-  if (std::fmod(reduced, 90.0) != 0.0) return -1;
-  const int k = static_cast<int>(reduced / 90.0);  // exact, in -3..3
-  return (k + 4) % 4;
+// ---- Wording of syntax errors -----------------------------------------------------------
+
+// A piece of the text in quotes, cut short (at a character boundary) when long.
+std::string Quote(const char* begin, const char* end) {
+  constexpr std::ptrdiff_t kShown = 24;
+  const char* cut = end;
+  if (end - begin > kShown) {
+    cut = begin + kShown;
+    while (cut > begin && (static_cast<unsigned char>(*cut) & 0xC0) == 0x80) --cut;
+  }
+  return "\"" + std::string(begin, cut) + (cut < end ? "...\"" : "\"");
 }
 
-double SinDegrees(double x) {
-  static constexpr double kExact[4] = {0.0, 1.0, 0.0, -1.0};
-  double r;
-  const int q = QuarterTurns(x, r);
-  return q >= 0 ? kExact[q] : std::sin(r * kDegToRad);
+std::string ArgumentList(int arity) {
+  switch (arity) {
+    case 1: return "x";
+    case 2: return "x; y";
+    default: return "x; y; ...";
+  }
 }
 
-double CosDegrees(double x) {
-  static constexpr double kExact[4] = {1.0, 0.0, -1.0, 0.0};
-  double r;
-  const int q = QuarterTurns(x, r);
-  return q >= 0 ? kExact[q] : std::cos(r * kDegToRad);
+std::string ArityReason(const FnEntry& entry, int found) {
+  const std::string name(entry.display);
+  if (entry.arity == kVariadic) {
+    return name + " takes one or more arguments, as in " + name + "(" + ArgumentList(kVariadic) + ")";
+  }
+  return name + " takes " + std::to_string(entry.arity) + (entry.arity == 1 ? " argument" : " arguments") +
+         ", not " + std::to_string(found);
 }
 
-double TanDegrees(double x) {
-  double r;
-  const int q = QuarterTurns(x, r);
-  if (q < 0) return std::tan(r * kDegToRad);
-  // The pole is a refusal rather than the huge finite value tan(pi/2) gives.
-  return (q % 2 == 0) ? 0.0 : NAN;
+// Known names within a small edit distance of a misspelt one; the first in the table wins
+// a tie, so "Sinn" suggests Sin rather than Sinh.
+std::string Suggestion(std::string_view word) {
+  if (word.size() > 2 * kMaxNameLength) return {};
+  std::string lower(word);
+  std::transform(lower.begin(), lower.end(), lower.begin(), ToLower);
+  const std::size_t tolerance = std::clamp<std::size_t>(word.size() / 3, 1, 2);
+  std::size_t best = tolerance + 1;
+  std::string_view bestName;
+  for (const FnEntry& entry : Functions()) {
+    const std::size_t d = EditDistance(lower, entry.name);
+    if (d < best) {
+      best = d;
+      bestName = entry.display;
+    }
+  }
+  if (EditDistance(lower, "pi") < best) bestName = "Pi";
+  return bestName.empty() ? std::string() : " (did you mean " + std::string(bestName) + "?)";
 }
 
+constexpr const char* kCommaReason = "\",\" is not part of the formula language: write \".\" in numbers and \";\" "
+                                     "between a function's arguments";
+
+// ---- The parser ----------------------------------------------------------------------------
+
+// One grammar for evaluating and for checking. Evaluating computes values and gives up at
+// the first failure; checking computes nothing, reads the number slots as numbers and
+// records the first error with its place and reason. Every failing path of the checker
+// goes through Fail, and no failure is ever recovered from, so the first one recorded is
+// the first one met reading from the left.
+template <bool kCheck>
 class Parser {
 public:
-  Parser(const char* begin, const char* end) : p_(begin), end_(end) {}
+  Parser(const char* begin, const char* end) : begin_(begin), p_(begin), end_(end) {}
+  Parser(const char* begin, const char* end, const std::vector<Int32>& slots)
+      : begin_(begin), p_(begin), end_(end), slots_(&slots) {}
 
   bool Parse(double& out) {
+    if constexpr (kCheck) {
+      SkipBlanks();
+      if (p_ == end_) return Fail(p_, "the formula is empty");
+    }
     if (!Expr(out)) return false;
     SkipBlanks();
-    return p_ == end_;
+    if (p_ == end_) return true;
+    return FailAfterValue(Expecting::kEnd, nullptr, {});
+  }
+
+  const std::optional<FormulaError>& Error() const { return error_; }
+  const char* Position() const { return p_; }
+
+  // 1-based, in characters: UTF-8 continuation bytes do not count.
+  Int32 Column(const char* at) const {
+    Int32 column = 1;
+    for (const char* q = begin_; q < at; ++q) {
+      if ((static_cast<unsigned char>(*q) & 0xC0) != 0x80) ++column;
+    }
+    return column;
   }
 
 private:
+  enum class Expecting { kEnd, kClose, kArgument };
+
   void SkipBlanks() {
     while (p_ < end_ && (*p_ == ' ' || *p_ == '\t')) ++p_;
   }
@@ -122,6 +132,42 @@ private:
       ++p_;
       return true;
     }
+    return false;
+  }
+
+  char NextNonBlank(const char* q) const {
+    while (q < end_ && (*q == ' ' || *q == '\t')) ++q;
+    return q < end_ ? *q : '\0';
+  }
+
+  // Whether a number slot stands at |q|. The parser only moves forward, so the slots are
+  // walked once.
+  bool IsSlot(const char* q) {
+    if constexpr (!kCheck) {
+      return false;
+    } else {
+      if (slots_ == nullptr) return false;
+      const auto offset = static_cast<Int64>(q - begin_);
+      while (nextSlot_ < slots_->size() && (*slots_)[nextSlot_] < offset) ++nextSlot_;
+      return nextSlot_ < slots_->size() && (*slots_)[nextSlot_] == offset;
+    }
+  }
+
+  bool Fail(const char* at, const std::string& reason) {
+    if constexpr (kCheck) {
+      if (!error_) error_ = FormulaError{Column(at), String(reason)};
+    } else {
+      (void)at;
+      (void)reason;
+    }
+    return false;
+  }
+
+  // The reason is only worded when checking, so evaluating never builds texts.
+  template <class Reason>
+  bool FailWith(const char* at, Reason&& reason) {
+    if constexpr (kCheck) return Fail(at, reason());
+    (void)at;
     return false;
   }
 
@@ -137,8 +183,10 @@ private:
       ++p_;
       double rhs;
       if (!Term(rhs)) return false;
-      out = (op == '+') ? out + rhs : out - rhs;
-      if (!Finite(out)) return false;
+      if constexpr (!kCheck) {
+        out = (op == '+') ? out + rhs : out - rhs;
+        if (!Finite(out)) return false;
+      }
     }
   }
 
@@ -150,26 +198,31 @@ private:
       const char op = *p_;
       if (op != '*' && op != '/') return true;
       ++p_;
+      if (op == '*' && p_ < end_ && *p_ == '*') {
+        return FailWith(p_ - 1, [] { return std::string("\"**\" is not an operator; write \"^\" for a power, as in x^2"); });
+      }
       double rhs;
       if (!Unary(rhs)) return false;
-      if (op == '*') {
-        out *= rhs;
-      } else {
-        if (rhs == 0.0) return false;
-        out /= rhs;
+      if constexpr (!kCheck) {
+        if (op == '*') {
+          out *= rhs;
+        } else {
+          if (rhs == 0.0) return false;
+          out /= rhs;
+        }
+        if (!Finite(out)) return false;
       }
-      if (!Finite(out)) return false;
     }
   }
 
   // Signs are folded in a loop so "------1" costs no stack; the sign applies to
   // the whole power, which is what makes -2^2 equal -4.
   bool Unary(double& out) {
-    if (++depth_ > kMaxDepth) return false;
+    if (++depth_ > kMaxDepth) return FailWith(p_, [] { return std::string("nested more than 200 levels deep"); });
     bool negate = false;
     for (;;) {
       SkipBlanks();
-      if (p_ == end_) return false;
+      if (p_ == end_) return FailValueExpected();
       if (*p_ == '-') {
         negate = !negate;
       } else if (*p_ != '+') {
@@ -189,22 +242,32 @@ private:
     if (!Accept('^')) return true;
     double exponent;
     if (!Unary(exponent)) return false;
+    if constexpr (kCheck) return true;
     out = std::pow(out, exponent);
     return Finite(out);
   }
 
   bool Primary(double& out) {
     SkipBlanks();
-    if (p_ == end_) return false;
+    if (p_ == end_) return FailValueExpected();
+    if (IsSlot(p_)) {
+      // A negative number filled in before "^" arrives in parentheses: one level more.
+      if (depth_ + 1 > kMaxDepth) return FailWith(p_, [] { return std::string("nested more than 200 levels deep"); });
+      ++p_;
+      out = 0.0;
+      return true;
+    }
     const char c = *p_;
     if (c == '(') {
+      const char* const open = p_;
       ++p_;
       if (!Expr(out)) return false;
-      return Accept(')');
+      if (Accept(')')) return true;
+      return FailAfterValue(Expecting::kClose, open, {});
     }
     if (IsDigit(c) || c == '.') return Number(out);
     if (IsLetter(c)) return Name(out);
-    return false;
+    return FailValueExpected();
   }
 
   // The digit run is delimited here rather than by from_chars so that exponent
@@ -225,18 +288,43 @@ private:
         ++p_;
       }
     }
-    if (!any_digit) return false;
+    if (!any_digit) return FailWith(start, [] { return std::string("a \".\" without digits is not a number"); });
+    if constexpr (kCheck) {
+      if (p_ < end_ && IsLetter(*p_) && !IsSlot(p_)) return FailLetterAfterNumber(start);
+    }
     const auto [ptr, ec] = std::from_chars(start, p_, out, std::chars_format::fixed);
     if (ec == std::errc::result_out_of_range) {
       // Out of range with no whole part can only be underflow of a tiny fraction.
-      if (nonzero_integer_part) return false;
+      if (nonzero_integer_part) {
+        return FailWith(start, [&] { return "the number " + Quote(start, p_) + " is too large"; });
+      }
       out = 0.0;
       return true;
     }
     return ec == std::errc() && ptr == p_;
   }
 
+  // "1e3" and "2x": a number with letters glued to it.
+  bool FailLetterAfterNumber(const char* start) {
+    const char* const letter = p_;
+    const char* q = letter + 1;
+    if (*letter == 'e' || *letter == 'E') {
+      const char* digits = q < end_ && (*q == '+' || *q == '-') ? q + 1 : q;
+      if (digits < end_ && IsDigit(*digits)) {
+        const char* stop = digits;
+        while (stop < end_ && IsDigit(*stop)) ++stop;
+        const std::string sign = *q == '-' ? "-" : "";
+        return Fail(start, "exponent notation (" + Quote(start, stop) + ") is not part of the formula language; write " +
+                               std::string(start, letter) + " * 10^" + sign + std::string(digits, stop));
+      }
+    }
+    while (q < end_ && (IsLetter(*q) || IsDigit(*q))) ++q;
+    return Fail(letter, "a letter right after a number is no variable: write " + std::string(start, letter) + " * " +
+                            std::string(letter, std::min(q, letter + 24)));
+  }
+
   bool Name(double& out) {
+    const char* const start = p_;
     char lower[kMaxNameLength];
     std::size_t length = 0;
     while (p_ < end_ && (IsLetter(*p_) || IsDigit(*p_))) {
@@ -244,93 +332,165 @@ private:
       ++length;
       ++p_;
     }
-    if (length > kMaxNameLength) return false;
-    const std::string_view name(lower, length);
-
-    if (name == "pi") {
-      out = kPi;
-      return true;
+    if (length <= kMaxNameLength) {
+      const std::string_view name(lower, length);
+      if (name == "pi") {
+        if (kCheck && NextNonBlank(p_) == '(') {
+          return Fail(start, "Pi is a number and takes no arguments");
+        }
+        out = kPi;
+        return true;
+      }
+      for (const FnEntry& entry : Functions()) {
+        if (entry.name == name) return Call(entry, start, out);
+      }
     }
-    for (const FnEntry& entry : kFunctions) {
-      if (entry.name == name) return Call(entry, out);
-    }
-    return false;
+    return FailWith(start, [&] {
+      const bool called = NextNonBlank(p_) == '(';
+      return std::string(called ? "unknown function " : "unknown name ") + Quote(start, p_) +
+             Suggestion(std::string_view(start, static_cast<std::size_t>(p_ - start)));
+    });
   }
 
-  bool Call(const FnEntry& entry, double& out) {
-    if (!Accept('(')) return false;
+  bool Call(const FnEntry& entry, const char* name, double& out) {
+    if (!Accept('(')) {
+      return FailWith(name, [&] {
+        const std::string display(entry.display);
+        return display + " needs parentheses around " + (entry.arity == 1 ? "its argument" : "its arguments") +
+               ", as in " + display + "(" + ArgumentList(entry.arity) + ")";
+      });
+    }
+    const char* const open = p_ - 1;
+    if (kCheck && Accept(')')) return Fail(name, ArityReason(entry, 0));
     double args[2] = {0.0, 0.0};
     int count = 0;
     for (;;) {
       double value;
       if (!Expr(value)) return false;
-      if (entry.arity == kVariadic) {
-        if (count == 0) {
-          args[0] = value;
-        } else if (entry.fn == Fn::kMin) {
-          args[0] = value < args[0] ? value : args[0];
-        } else {
-          args[0] = value > args[0] ? value : args[0];
-        }
-      } else if (count < entry.arity) {
-        args[count] = value;
+      if constexpr (kCheck) {
+        ++count;
       } else {
-        return false;
+        if (entry.arity == kVariadic) {
+          if (count == 0) {
+            args[0] = value;
+          } else if (entry.fn == Fn::kMin) {
+            args[0] = value < args[0] ? value : args[0];
+          } else {
+            args[0] = value > args[0] ? value : args[0];
+          }
+        } else if (count < entry.arity) {
+          args[count] = value;
+        } else {
+          return false;
+        }
+        ++count;
       }
-      ++count;
       if (Accept(';')) continue;
       if (Accept(')')) break;
-      return false;
+      return FailAfterValue(Expecting::kArgument, open, entry.display);
     }
-    if (entry.arity != kVariadic && count != entry.arity) return false;
+    if (entry.arity != kVariadic && count != entry.arity) {
+      return FailWith(name, [&] { return ArityReason(entry, count); });
+    }
+    if constexpr (kCheck) return true;
     out = Apply(entry.fn, args[0], args[1]);
     return Finite(out);
   }
 
-  static double Apply(Fn fn, double a, double b) {
-    switch (fn) {
-      case Fn::kSin: return SinDegrees(a);
-      case Fn::kCos: return CosDegrees(a);
-      case Fn::kTan: return TanDegrees(a);
-      case Fn::kAsin: return std::asin(a) * kRadToDeg;
-      case Fn::kAcos: return std::acos(a) * kRadToDeg;
-      case Fn::kAtan: return std::atan(a) * kRadToDeg;
-      case Fn::kAtan2: return std::atan2(a, b) * kRadToDeg;
-      case Fn::kSinh: return std::sinh(a);
-      case Fn::kCosh: return std::cosh(a);
-      case Fn::kTanh: return std::tanh(a);
-      case Fn::kSqrt: return std::sqrt(a);
-      case Fn::kAbs: return std::fabs(a);
-      case Fn::kExp: return std::exp(a);
-      case Fn::kLog: return std::log(a);
-      case Fn::kLog10: return std::log10(a);
-      case Fn::kLog2: return std::log2(a);
-      case Fn::kPow: return std::pow(a, b);
-      case Fn::kHypot: return std::hypot(a, b);
-      case Fn::kMod: return b == 0.0 ? NAN : std::fmod(a, b);
-      case Fn::kMin:
-      case Fn::kMax: return a;  // already folded while reading the arguments
-      case Fn::kFloor: return std::floor(a);
-      case Fn::kCeil: return std::ceil(a);
-      case Fn::kRound: return std::round(a);
-      case Fn::kTrunc: return std::trunc(a);
-      case Fn::kSign: return a > 0.0 ? 1.0 : (a < 0.0 ? -1.0 : 0.0);
+  // Where a value is wanted but something else stands.
+  bool FailValueExpected() {
+    if constexpr (!kCheck) {
+      return false;
+    } else {
+      SkipBlanks();
+      if (p_ == end_) return Fail(p_, "the formula ends where a value should follow");
+      const char c = *p_;
+      if (c == ',') return Fail(p_, kCommaReason);
+      if (c == ')' || c == ';' || c == '*' || c == '/' || c == '^') {
+        return Fail(p_, "a value is missing before \"" + std::string(1, c) + "\"");
+      }
+      return Fail(p_, Unexpected());
     }
-    return NAN;
   }
 
+  // Where a complete value is followed by something other than what may come next: the
+  // end of the text, the ")" of a group, or the ";" or ")" of a function's arguments.
+  bool FailAfterValue(Expecting expecting, const char* open, std::string_view function) {
+    if constexpr (!kCheck) {
+      (void)expecting;
+      (void)open;
+      (void)function;
+      return false;
+    } else {
+      SkipBlanks();
+      if (p_ == end_) {
+        if (expecting == Expecting::kArgument) {
+          return Fail(p_, "missing \")\" after the arguments of " + std::string(function));
+        }
+        return Fail(p_, "missing \")\" to close the \"(\" at column " + std::to_string(Column(open)));
+      }
+      const char c = *p_;
+      if (c == ',') {
+        return Fail(p_, expecting == Expecting::kArgument
+                            ? std::string("\",\" does not separate arguments; write \";\", as in Pow(x; 2)")
+                            : std::string(kCommaReason));
+      }
+      if (c == ';') return Fail(p_, "\";\" separates a function's arguments and stands only inside its parentheses");
+      if (c == ')') return Fail(p_, "\")\" has no matching \"(\"");
+      if (IsDigit(c) || c == '.' || IsLetter(c) || c == '(') {
+        const char* stop = p_ + 1;
+        if (c != '(') {
+          while (stop < end_ && (IsLetter(*stop) || IsDigit(*stop) || (*stop == '.' && !IsLetter(c)))) ++stop;
+        }
+        return Fail(p_, "an operator is missing before " + Quote(p_, IsSlot(p_) ? p_ + 1 : stop));
+      }
+      return Fail(p_, Unexpected());
+    }
+  }
+
+  std::string Unexpected() const {
+    const auto c = static_cast<unsigned char>(*p_);
+    if (c == '[' || c == ']' || c == '{' || c == '}') {
+      return "\"" + std::string(1, static_cast<char>(c)) + "\" does not group; use \"(\" and \")\"";
+    }
+    if (c == '\n' || c == '\r') return "unexpected line break";
+    if (c < 0x20 || c == 0x7F) {
+      char code[8];
+      std::snprintf(code, sizeof code, "0x%02X", c);
+      return std::string("unexpected control character ") + code;
+    }
+    const char* stop = p_ + 1;
+    if (c >= 0x80) {
+      while (stop < end_ && (static_cast<unsigned char>(*stop) & 0xC0) == 0x80 && stop - p_ < 4) ++stop;
+    }
+    return "unexpected " + Quote(p_, stop);
+  }
+
+  const char* const begin_;
   const char* p_;
   const char* const end_;
   int depth_ = 0;
+  const std::vector<Int32>* slots_ = nullptr;
+  std::size_t nextSlot_ = 0;
+  std::optional<FormulaError> error_;
 };
 
 }  // namespace
 
 std::optional<double> EvaluateFormulaText(std::string_view text) noexcept {
   double value;
-  Parser parser(text.data(), text.data() + text.size());
+  Parser<false> parser(text.data(), text.data() + text.size());
   if (!parser.Parse(value)) return std::nullopt;
   return value;
+}
+
+std::optional<FormulaError> CheckFormulaText(const String& text, const std::vector<Int32>& numberSlots) {
+  const std::string_view view = text.View();
+  Parser<true> parser(view.data(), view.data() + view.size(), numberSlots);
+  double ignored = 0.0;
+  if (parser.Parse(ignored)) return std::nullopt;
+  if (parser.Error()) return parser.Error();
+  return FormulaError{parser.Column(parser.Position()), String("the formula cannot be read here")};
 }
 
 namespace {

@@ -38,8 +38,11 @@ Bool Gradient::IsEqual(const CustomDataType& other) const {
 }
 
 Int32 Gradient::InsertKnot(const GradientKnot& knot) {
+  if (GetKnotCount() >= GRADIENT_MAX_KNOTS) {
+    return -1;
+  }
   knots_.push_back(knot);
-  SortKnots();
+  sortedValid_ = false;
   return GetKnotCount() - 1;
 }
 
@@ -55,12 +58,13 @@ void Gradient::SetKnot(Int32 index, const GradientKnot& knot) {
     return;
   }
   knots_[static_cast<std::size_t>(index)] = knot;
-  SortKnots();
+  sortedValid_ = false;
 }
 
 void Gradient::FlushKnots() {
   knots_.clear();
   sorted_.clear();
+  sortedValid_ = true;
 }
 
 Bool Gradient::SetData(Int32 id, const GeData& data) {
@@ -68,36 +72,42 @@ Bool Gradient::SetData(Int32 id, const GeData& data) {
   return true;
 }
 
-void Gradient::SortKnots() {
-  sorted_ = knots_;
-  // Stable, so knots at the same position keep their insertion order.
-  std::stable_sort(sorted_.begin(), sorted_.end(),
-                   [](const GradientKnot& a, const GradientKnot& b) { return a.pos < b.pos; });
+const std::vector<GradientKnot>& Gradient::Sorted() const {
+  if (!sortedValid_) {
+    sorted_ = knots_;
+    // Stable, so knots at the same position keep their insertion order.
+    std::stable_sort(sorted_.begin(), sorted_.end(),
+                     [](const GradientKnot& a, const GradientKnot& b) { return a.pos < b.pos; });
+    sortedValid_ = true;
+  }
+  return sorted_;
 }
 
 Vector Gradient::GetColorAt(Float pos) const {
-  if (sorted_.empty()) {
+  const std::vector<GradientKnot>& sorted = Sorted();
+  if (sorted.empty()) {
     return Vector();
   }
   const Float p = std::isnan(pos) ? 0.0 : std::clamp(pos, 0.0, 1.0);
-  const GradientKnot& first = sorted_.front();
+  const GradientKnot& first = sorted.front();
   if (p <= first.pos) {
     return first.col * first.brightness;
   }
-  for (std::size_t i = 0; i + 1 < sorted_.size(); ++i) {
-    const GradientKnot& a = sorted_[i];
-    const GradientKnot& b = sorted_[i + 1];
-    if (p < b.pos) {
-      const Float span = b.pos - a.pos;
-      const Float t = span > 0.0 ? (p - a.pos) / span : 1.0;
-      const Float s = Blend(ApplyBias(t, a.bias), a.interpolation);
-      const Vector ca = a.col * a.brightness;
-      const Vector cb = b.col * b.brightness;
-      return ca + (cb - ca) * s;
-    }
+  // The first knot beyond p ends the span p lies in; knots sharing a position make a step.
+  const auto next = std::upper_bound(sorted.begin(), sorted.end(), p,
+                                     [](Float value, const GradientKnot& knot) { return value < knot.pos; });
+  if (next == sorted.end()) {
+    const GradientKnot& last = sorted.back();
+    return last.col * last.brightness;
   }
-  const GradientKnot& last = sorted_.back();
-  return last.col * last.brightness;
+  const GradientKnot& a = *(next - 1);
+  const GradientKnot& b = *next;
+  const Float span = b.pos - a.pos;
+  const Float t = span > 0.0 ? (p - a.pos) / span : 1.0;
+  const Float s = Blend(ApplyBias(t, a.bias), a.interpolation);
+  const Vector ca = a.col * a.brightness;
+  const Vector cb = b.col * b.brightness;
+  return ca + (cb - ca) * s;
 }
 
 Bool Gradient::PrepareRenderData(const InitRenderStruct& /*irs*/, GradientRenderData& out) const {
@@ -106,6 +116,7 @@ Bool Gradient::PrepareRenderData(const InitRenderStruct& /*irs*/, GradientRender
     return false;
   }
   if (!knots_.empty()) {
+    Sorted();  // once here rather than on the first lookup
     out.gradient_ = this;
   }
   return true;

@@ -14,6 +14,9 @@ inline constexpr Int32 GRADIENT_INTERPOLATION_SMOOTH = 2;
 inline constexpr Int32 GRADIENT_INTERPOLATION_LINEAR = 3;
 inline constexpr Int32 GRADIENT_INTERPOLATION_NONE = 5;
 
+// The most knots a gradient holds.
+inline constexpr Int32 GRADIENT_MAX_KNOTS = 10000;
+
 // Setting IDs of a gradient (its own small container).
 inline constexpr Int32 GRADIENT_MODE = 1002;
 
@@ -59,7 +62,8 @@ public:
   std::unique_ptr<CustomDataType> Clone() const override { return std::make_unique<Gradient>(*this); }
   Bool IsEqual(const CustomDataType& other) const override;
 
-  // Adds a knot and returns its index in insertion order.
+  // Adds a knot and returns its index in insertion order, or -1 when the gradient already
+  // holds GRADIENT_MAX_KNOTS.
   Int32 InsertKnot(const GradientKnot& knot);
   Int32 GetKnotCount() const { return static_cast<Int32>(knots_.size()); }
   // The knot at `index`, or a default knot outside the range.
@@ -72,6 +76,7 @@ public:
   const BaseContainer& GetSettings() const { return settings_; }
 
   // The colour at `pos` (clamped to 0..1), brightness applied; black without knots.
+  // Logarithmic in the knot count.
   Vector GetColorAt(Float pos) const;
 
   // Prepares the colour lookup for rendering. Returns false when the preparation fails;
@@ -79,9 +84,12 @@ public:
   Bool PrepareRenderData(const InitRenderStruct& irs, GradientRenderData& out) const;
 
 private:
-  void SortKnots();
+  // The knots by position, sorted when first needed after a change, so that inserting n
+  // knots one by one costs n log n rather than n sorts.
+  const std::vector<GradientKnot>& Sorted() const;
 
-  std::vector<GradientKnot> knots_;   // insertion order
-  std::vector<GradientKnot> sorted_;  // by position, for lookups
+  std::vector<GradientKnot> knots_;  // insertion order
+  mutable std::vector<GradientKnot> sorted_;
+  mutable bool sortedValid_ = true;
   BaseContainer settings_;
 };

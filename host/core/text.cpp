@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -53,6 +54,39 @@ void String::Delete(Int32 pos, Int32 count) {
 void String::Insert(Int32 pos, const String& what) {
   pos = std::clamp(pos, 0, GetLength());
   text_.insert(static_cast<std::size_t>(pos), what.text_);
+}
+
+Int32 String::LexCompare(const String& other) const {
+  const auto fold = [](char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return u >= 'A' && u <= 'Z' ? static_cast<unsigned char>(u - 'A' + 'a') : u;
+  };
+  const std::size_t common = std::min(text_.size(), other.text_.size());
+  for (std::size_t i = 0; i < common; ++i) {
+    const unsigned char a = fold(text_[i]);
+    const unsigned char b = fold(other.text_[i]);
+    if (a != b) {
+      return a < b ? -1 : 1;
+    }
+  }
+  return text_.size() == other.text_.size() ? 0 : (text_.size() < other.text_.size() ? -1 : 1);
+}
+
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) {
+    row[j] = j;
+  }
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
 }
 
 Char String::operator[](Int32 pos) const {

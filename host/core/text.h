@@ -41,6 +41,9 @@ public:
 
   // Ordering by unsigned byte value: upper-case letters and punctuation sort below "a".
   Int32 Compare(const String& other) const { return text_.compare(other.text_) < 0 ? -1 : (text_ == other.text_ ? 0 : 1); }
+  // Ordering as people sort words: letters compare without regard to case ("B" lies
+  // between "a" and "z"), every other byte by its value. -1, 0 or 1.
+  Int32 LexCompare(const String& other) const;
   bool operator==(const String& other) const = default;
   auto operator<=>(const String& other) const { return text_.compare(other.text_) <=> 0; }
 
@@ -69,3 +72,7 @@ private:
 // written without a minus ("0", "0.0"). Infinity and not-a-number give "inf", "-inf",
 // "nan". Decimals are capped at 100.
 String FloatToString(Float value, Int32 before = -1, Int32 after = -3, Bool exponent = false, Char fill = ' ');
+
+// The fewest single-byte insertions, deletions and substitutions that turn `a` into `b`;
+// for "did you mean" hints. Costs |a| * |b| steps.
+std::size_t EditDistance(std::string_view a, std::string_view b);

@@ -1,11 +1,14 @@
 #include "host/files/description.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <initializer_list>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <utility>
 
 #include <nlohmann/json.hpp>
@@ -34,8 +37,16 @@ void SetError(String* error, const std::string& message) {
   }
 }
 
-// Enough decimals that a limit like 0.0001 is not reported as 0.
-std::string Num(Float value) { return FloatToString(value, -1, -12).GetStd(); }
+// The shortest text that reads back as the value, in exponent form only for the very
+// large and small: a limit like 0.0001 is not reported as 0, nor 1e+308 as 309 digits.
+std::string Num(Float value) {
+  char buffer[64];
+  const Float magnitude = std::abs(value);
+  const bool plain = magnitude < 1e15 && (magnitude >= 1e-9 || magnitude == 0.0);
+  const auto result = plain ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed)
+                            : std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ec == std::errc() ? result.ptr : buffer);
+}
 
 std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
@@ -159,6 +170,14 @@ GradientKnot ReadKnot(const Json& value, const std::string& where, const std::st
   if (const Json* v = Optional(value, "index")) {
     knot.index = ReadInt32(*v, at, "index");
   }
+  // Colours end up in single precision (vertex colours, files); beyond it they are not
+  // finite any more.
+  for (const Float component : {knot.col.x, knot.col.y, knot.col.z}) {
+    if (!(std::abs(component * knot.brightness) <= std::numeric_limits<Float32>::max())) {
+      Fail(at, "color times brightness is " + Num(component * knot.brightness) +
+                   ", beyond what a colour can hold (at most 3.4e38 in magnitude)");
+    }
+  }
   return knot;
 }
 
@@ -178,6 +197,10 @@ Gradient ReadGradient(const Json& value, const std::string& where, const std::st
   const Json& knots = Require(value, "knots", at);
   if (!knots.is_array()) {
     Fail(where, prefix + "knots must be an array");
+  }
+  if (knots.size() > static_cast<std::size_t>(GRADIENT_MAX_KNOTS)) {
+    Fail(where, prefix + "knots: " + std::to_string(knots.size()) + " knots, more than the " +
+                    std::to_string(GRADIENT_MAX_KNOTS) + " a gradient may have");
   }
   for (std::size_t i = 0; i < knots.size(); ++i) {
     gradient.InsertKnot(ReadKnot(knots[i], where, prefix + "knots[" + std::to_string(i) + "]"));
@@ -285,7 +308,8 @@ DescParameter ReadParameter(const Json& value, std::size_t index) {
   }
   p.name = String(name);
   where = "parameter " + name + " (" + std::to_string(p.id) + ")";
-  CheckKeys(value, {"id", "name", "type", "label", "group", "default", "min", "max", "popup", "command", "hide"},
+  CheckKeys(value,
+            {"id", "name", "type", "label", "group", "default", "min", "max", "maxlength", "popup", "command", "hide"},
             where);
 
   const std::string typeName = ReadText(Require(value, "type", where), where, "type");
@@ -331,6 +355,16 @@ DescParameter ReadParameter(const Json& value, std::size_t index) {
   }
   if (p.min && p.max && *p.min > *p.max) {
     Fail(where, "minimum " + Num(*p.min) + " is above the maximum " + Num(*p.max));
+  }
+
+  if (const Json* v = Optional(value, "maxlength")) {
+    if (p.type != DescParamType::STRING) {
+      Fail(where, "maxlength applies only to string parameters");
+    }
+    p.maxLength = ReadInt32(*v, where, "maxlength");
+    if (*p.maxLength < 1) {
+      Fail(where, "maxlength must be at least 1");
+    }
   }
 
   if (const Json* v = Optional(value, "popup")) {

@@ -68,6 +68,7 @@ struct DescParameter {
   GeData defaultValue;    // nil for buttons
   std::optional<Float> min;
   std::optional<Float> max;
+  std::optional<Int32> maxLength;     // strings: the most characters a value may have
   std::vector<DescPopupEntry> popup;  // choices of an Int32 popup
   Bool command = false;   // choosing a value also presses it as a button
   Bool hide = false;

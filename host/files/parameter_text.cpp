@@ -243,23 +243,6 @@ std::optional<GeData> ParseVector(const DescParameter& param, std::string_view t
   return GeData(Vector(v[0], v[1], v[2]));
 }
 
-std::size_t EditDistance(std::string_view a, std::string_view b) {
-  std::vector<std::size_t> row(b.size() + 1);
-  for (std::size_t j = 0; j <= b.size(); ++j) {
-    row[j] = j;
-  }
-  for (std::size_t i = 1; i <= a.size(); ++i) {
-    std::size_t diagonal = row[0];
-    row[0] = i;
-    for (std::size_t j = 1; j <= b.size(); ++j) {
-      const std::size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      diagonal = above;
-    }
-  }
-  return row[b.size()];
-}
-
 std::string UpperCase(std::string_view text) {
   std::string out(text);
   std::transform(out.begin(), out.end(), out.begin(), Upper);
@@ -270,6 +253,17 @@ std::string UpperCase(std::string_view text) {
 
 std::optional<GeData> ParseParameterValue(const DescParameter& param, std::string_view text, String* error) {
   if (param.type == DescParamType::STRING) {
+    if (param.maxLength) {
+      // Characters, not bytes: UTF-8 continuation bytes do not count.
+      const auto characters = std::count_if(text.begin(), text.end(),
+                                            [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
+      if (characters > *param.maxLength) {
+        return Fail(param,
+                    "the text has " + std::to_string(characters) + " characters, more than the " +
+                        std::to_string(*param.maxLength) + " it may have",
+                    error);
+      }
+    }
     return GeData(String(text));
   }
   text = Trim(text);

@@ -16,7 +16,7 @@
 //             and the number must be one of the popup values
 //   float     a finite decimal number ("1.5", "-2e3")
 //   bool      true/false, 1/0, yes/no, on/off (case-insensitive)
-//   string    the text as it is
+//   string    the text as it is, at most the description's maxlength characters
 //   vector, color   three numbers separated by commas and/or spaces ("1,0.5,0", "1 0.5 0")
 // Gradients, fonts and buttons have no text form and are always refused. Surrounding
 // white space is ignored except for strings.

@@ -37,8 +37,10 @@
 // them. Point geometry, tags and caches are not part of the file.
 #pragma once
 
+#include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "host/files/files.h"
 #include "host/scene/document.h"
@@ -58,6 +60,15 @@ struct SceneError {
   String Format() const;
 };
 
+// Where the parameters of a loaded scene stood in its file, so that a problem found only
+// when the scene is evaluated (a formula that does not parse) can still name its line.
+// Keyed by object, so valid while the document holds its objects.
+struct SceneLines {
+  std::map<std::pair<const BaseList2D*, Int32>, Int32> parameters;  // (object, ID) -> line
+  // The line of a parameter, or 0 when the file did not give it.
+  Int32 Find(const BaseList2D* op, Int32 id) const;
+};
+
 // The document as scene text (two-space indents, a final newline). Empty, with *error
 // set, when a value cannot be written (a nested container, an unknown custom data type)
 // or the objects nest deeper than SCENE_MAX_OBJECT_DEPTH.
@@ -71,7 +82,9 @@ Bool SaveScene(const BaseDocument* doc, const Filename& path, String* error);
 // A new document read from scene text, or null with *error naming `fileName`, the line
 // and the problem (unknown types or parameters, wrong value types, values outside the
 // description's limits or popup, malformed JSON). Nothing is left allocated on failure.
-BaseDocument* SceneFromJson(std::string_view text, const String& fileName, SceneError* error);
+// With `lines`, also where each parameter stood.
+BaseDocument* SceneFromJson(std::string_view text, const String& fileName, SceneError* error,
+                            SceneLines* lines = nullptr);
 
 // Reads and loads a scene file; a missing or unreadable file is a BAD_INPUT error.
-BaseDocument* LoadScene(const Filename& path, SceneError* error);
+BaseDocument* LoadScene(const Filename& path, SceneError* error, SceneLines* lines = nullptr);

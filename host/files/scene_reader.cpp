@@ -212,7 +212,7 @@ GeData ReadTyped(const DescParameter& param, const JsonValue& v, const std::stri
     case DescParamType::BOOL:
       return GeData(static_cast<Bool>(RequireKind(v, JsonKind::BOOLEAN, "true or false", what).GetBoolean()));
     case DescParamType::STRING:
-      return GeData(String(RequireKind(v, JsonKind::STRING, "a string", what).GetString()));
+      return check(RequireKind(v, JsonKind::STRING, "a string", what).GetString(), v);
     case DescParamType::VECTOR:
     case DescParamType::COLOR: {
       const Vector vec = ReadVector(v, what);
@@ -266,7 +266,7 @@ ObjectColorProperties ReadDisplayColour(const JsonValue& v, const std::string& w
 
 class SceneReader {
 public:
-  explicit SceneReader(BaseDocument* doc) : doc_(doc) {}
+  SceneReader(BaseDocument* doc, SceneLines* lines) : doc_(doc), lines_(lines) {}
 
   void ReadDocumentSettings(const JsonValue& v) {
     RequireKind(v, JsonKind::OBJECT, "an object", "\"document\"");
@@ -416,13 +416,17 @@ private:
       const std::string what = "parameter " + m.key + " of " + typeLabel;
       // Straight into the container: a scene restores values, it does not edit them.
       bc->SetData(id, param != nullptr ? ReadTyped(*param, m.value, what) : ReadGeneric(m.value, what));
+      if (lines_ != nullptr) {
+        lines_->parameters[{op, id}] = m.line;
+      }
     }
   }
 
   BaseDocument* doc_;
+  SceneLines* lines_;
 };
 
-BaseDocument* ReadScene(const JsonValue& root) {
+BaseDocument* ReadScene(const JsonValue& root, SceneLines* lines) {
   RequireKind(root, JsonKind::OBJECT, "a JSON object", "a scene");
   const JsonMember* version = root.Find(kVersionKey);
   if (version == nullptr) {
@@ -442,7 +446,7 @@ BaseDocument* ReadScene(const JsonValue& root) {
     BaseDocument* doc = BaseDocument::Alloc();
     ~DocumentGuard() { BaseDocument::Free(doc); }
   } guard;
-  SceneReader reader(guard.doc);
+  SceneReader reader(guard.doc, lines);
   if (const JsonMember* settings = root.Find("document")) {
     reader.ReadDocumentSettings(settings->value);
   }
@@ -463,12 +467,20 @@ void SetError(SceneError* error, const String& file, Int32 line, std::string mes
 
 }  // namespace
 
+Int32 SceneLines::Find(const BaseList2D* op, Int32 id) const {
+  const auto it = parameters.find({op, id});
+  return it == parameters.end() ? 0 : it->second;
+}
+
 String SceneError::Format() const {
   const std::string name = file.IsPopulated() ? file.GetStd() : std::string("scene");
   const std::string where = line > 0 ? name + ":" + std::to_string(line) : name;
   return String(where + ": " + message.GetStd());
 }
-BaseDocument* SceneFromJson(std::string_view text, const String& fileName, SceneError* error) {
+BaseDocument* SceneFromJson(std::string_view text, const String& fileName, SceneError* error, SceneLines* lines) {
+  if (lines != nullptr) {
+    lines->parameters.clear();
+  }
   try {
     JsonError jsonError;
     const std::optional<JsonValue> root = ReadJson(text, &jsonError);
@@ -477,7 +489,7 @@ BaseDocument* SceneFromJson(std::string_view text, const String& fileName, Scene
                jsonError.message + " (column " + std::to_string(jsonError.column) + ")");
       return nullptr;
     }
-    return ReadScene(*root);
+    return ReadScene(*root, lines);
   } catch (const LoadFailure& failure) {
     SetError(error, fileName, failure.line, failure.message);
   } catch (const std::bad_alloc&) {
@@ -486,7 +498,7 @@ BaseDocument* SceneFromJson(std::string_view text, const String& fileName, Scene
   return nullptr;
 }
 
-BaseDocument* LoadScene(const Filename& path, SceneError* error) {
+BaseDocument* LoadScene(const Filename& path, SceneError* error, SceneLines* lines) {
   const String name = path.GetString();
   const int fd = ::open(path.GetPath().c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) {
@@ -532,5 +544,5 @@ BaseDocument* LoadScene(const Filename& path, SceneError* error) {
     }
     text.append(buffer.data(), static_cast<std::size_t>(got));
   }
-  return SceneFromJson(text, name, error);
+  return SceneFromJson(text, name, error, lines);
 }

@@ -123,6 +123,13 @@ PassStatistics ExecutePasses(BaseDocument* doc, Bool caches) {
     if (plugin == nullptr || data == nullptr) {
       continue;
     }
+    if (!op->GetDeformMode()) {
+      // A switched-off generator shows nothing of its own.
+      if (op->GetCache() != nullptr) {
+        op->SetCache(nullptr);
+      }
+      continue;
+    }
     if (plugin->callsGetContour) {
       ++(UpdateContour(op, data, hh) ? stats.cachesBuilt : stats.cachesKept);
       continue;

@@ -69,7 +69,8 @@ struct PassStatistics {
 //  1. every object, in tree order, whose type asks for it (OBJECT_CALL_ADDEXECUTION) is
 //     asked AddToExecution;
 //  2. the entries run Execute by ascending priority, ties in tree order;
-//  3. with `caches`, every generator in tree order gets its cache built: a spline
+//  3. with `caches`, every generator in tree order that is switched on gets its cache
+//     built (a switched-off one loses any cache it had): a spline
 //     generator (OBJECT_ISSPLINE) is asked CheckDirty and then, when it is dirty since its
 //     last contour or has none, GetContour; any other generator GetVirtualObjects, where a
 //     cache handed back unchanged is kept and any other replaces the old one.

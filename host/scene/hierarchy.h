@@ -34,6 +34,11 @@ inline constexpr Int32 STATE_MIN_VALUE = 3;      // Float
 inline constexpr Int32 STATE_MAX_VALUE = 4;      // Float
 inline constexpr Int32 STATE_USES_TIME = 5;      // Bool
 inline constexpr Int32 STATE_COMPLETE = 6;       // Bool: the computed data is whole
+inline constexpr Int32 STATE_UNDEFINED_COUNT = 7;   // Int64: computed values that have no value
+inline constexpr Int32 STATE_NONFINITE_COUNT = 8;   // Int64: computed points outside the range of numbers
+inline constexpr Int32 STATE_FORMULA_ERROR = 9;     // String: why the object's formula cannot be read
+inline constexpr Int32 STATE_FORMULA_COLUMN = 10;   // Int32: where in the formula, from 1
+inline constexpr Int32 STATE_FORMULA_PARAMETER = 11;  // Int32: the ID of the parameter holding the formula
 
 // Data of MSG_DESCRIPTION_POSTSETPARAMETER: which parameter was set.
 struct DescriptionPostSetValue {

@@ -53,6 +53,22 @@ DRAWRESULT ObjectData::Draw(BaseObject* /*op*/, DRAWPASS drawpass, BaseDraw* /*b
 
 // --- BaseObject -------------------------------------------------------------------------
 
+Matrix HPBToMatrix(const Vector& hpb) {
+  const Float ch = std::cos(hpb.x), sh = std::sin(hpb.x);
+  const Float cp = std::cos(hpb.y), sp = std::sin(hpb.y);
+  const Float cb = std::cos(hpb.z), sb = std::sin(hpb.z);
+  Matrix heading;
+  heading.v1 = {ch, 0.0, -sh};
+  heading.v3 = {sh, 0.0, ch};
+  Matrix pitch;
+  pitch.v2 = {0.0, cp, sp};
+  pitch.v3 = {0.0, -sp, cp};
+  Matrix bank;
+  bank.v1 = {cb, sb, 0.0};
+  bank.v2 = {-sb, cb, 0.0};
+  return heading * pitch * bank;
+}
+
 namespace {
 
 // The hidden head of an object's tag list; the tags are its children. It knows its
@@ -77,24 +93,6 @@ bool IsBuiltInType(Int32 type) {
     default:
       return false;
   }
-}
-
-// Rotation matrix of heading (about Y), pitch (about X) and bank (about Z), applied
-// bank first.
-Matrix RotationHPB(const Vector& hpb) {
-  const Float ch = std::cos(hpb.x), sh = std::sin(hpb.x);
-  const Float cp = std::cos(hpb.y), sp = std::sin(hpb.y);
-  const Float cb = std::cos(hpb.z), sb = std::sin(hpb.z);
-  Matrix heading;
-  heading.v1 = {ch, 0.0, -sh};
-  heading.v3 = {sh, 0.0, ch};
-  Matrix pitch;
-  pitch.v2 = {0.0, cp, sp};
-  pitch.v3 = {0.0, -sp, cp};
-  Matrix bank;
-  bank.v1 = {cb, sb, 0.0};
-  bank.v2 = {-sb, cb, 0.0};
-  return heading * pitch * bank;
 }
 
 // Copies the points (and polygons) of a point object into its clone; false when memory
@@ -303,7 +301,7 @@ Vector BaseObject::GetRad() const {
 }
 
 Matrix BaseObject::GetMl() const {
-  Matrix m = RotationHPB(rot_);
+  Matrix m = HPBToMatrix(rot_);
   m.v1 *= scale_.x;
   m.v2 *= scale_.y;
   m.v3 *= scale_.z;
@@ -321,6 +319,8 @@ void BaseObject::SetDeformMode(Bool mode, Bool notify) {
     return;
   }
   enabled_ = mode;
+  // Switching changes what the object builds, as a parameter edit does.
+  SetDirty(DIRTYFLAGS::DATA);
   if (notify) {
     Message(MSG_DEFORMMODE_CHANGED);
   }

@@ -44,6 +44,10 @@ struct ObjectColorProperties {
   bool operator==(const ObjectColorProperties&) const = default;
 };
 
+// The rotation of heading (about Y), pitch (about X) and bank (about Z), in radians,
+// applied bank first.
+Matrix HPBToMatrix(const Vector& hpb);
+
 struct HandleInfo {
   Vector position;
   Vector direction;
@@ -105,8 +109,9 @@ public:
   Matrix GetMl() const;
   Matrix GetMg() const;
 
-  // The enabled state. Switching it sends MSG_DEFORMMODE_CHANGED unless `notify` is
-  // false, as when a scene is read: the object is not being switched, it is restored.
+  // The enabled state. Switching it raises the data dirty count and sends
+  // MSG_DEFORMMODE_CHANGED unless `notify` is false, as when a scene is read: the object
+  // is not being switched, it is restored. A switched-off generator gets no cache.
   Bool GetDeformMode() const { return enabled_; }
   void SetDeformMode(Bool mode, Bool notify = true);
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -101,7 +102,10 @@ TEST(AppPlot, BadInputExitsTwoNamingTheProblemAndPrintsNothing) {
       {{"plot", "--set", "SURFO_HEIGHTMODE=sideways"}, "SURFO_HEIGHTMODE"},
       {{"plot", "--set", "SURFO_RESET=true"}, "SURFO_RESET"},
       {{"plot", "--set", "SURFO_RESOLUTION=10", "--set", "SURFO_SIZE=-1"}, "SURFO_SIZE"},
-      {{"plot", "Sin("}, "has no value at any sample"},
+      {{"plot", "Sin("}, "vantelle: formula: column 5: the formula ends where a value should follow\n"},
+      {{"plot", "Sinn(x)"}, "vantelle: formula: column 1: unknown function \"Sinn\" (did you mean Sin?)\n"},
+      {{"plot", "x z"}, "vantelle: formula: column 3: an operator is missing before \"z\"\n"},
+      {{"plot", "--set", "SURFO_FORMULA=" + std::string(65537, '1')}, "more than the 65536 it may have"},
       {{"plot", "--add", "teapot"}, "--add teapot: not a component"},
       {{"plot", "--add", "labels"}, "the loaded modules offer no labels component"},
       {{"plot", "--add", "none", "--set", "mesh.SURFOMESH_MODE=1"}, "the plot has no mesh (add one with --add mesh)"},
@@ -131,10 +135,45 @@ TEST(AppPlot, BadInputExitsTwoNamingTheProblemAndPrintsNothing) {
 }
 
 TEST(AppPlot, AFormulaUndefinedOnPartOfTheGridIsPlottedWithAWarning) {
-  const RunResult r = RunApp({"plot", "Log(x)", "--json"});
+  RunResult r = RunApp({"plot", "Log(x)", "--json"});
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.err.find("warning: the formula has no value at 1326 of 2601 samples"), std::string::npos) << r.err;
-  EXPECT_EQ(nlohmann::json::parse(r.out)["undefined_samples"], 1326);
+  const nlohmann::json j = nlohmann::json::parse(r.out);
+  EXPECT_EQ(j["undefined_samples"], 1326);
+  EXPECT_EQ(j["samples_without_value"], 1326);
+  EXPECT_EQ(j["complete"], false);
+  r = RunApp({"plot", "Log(x)"});
+  EXPECT_NE(r.out.find("complete    no (1326 of 2601 samples have no value)\n"), std::string::npos) << r.out;
+}
+
+TEST(AppPlot, ValuesBeyondTheFilesPrecisionAreReportedNotHidden) {
+  const auto folder = std::filesystem::temp_directory_path() / ("vantelle_precision_" + std::to_string(getpid()));
+  std::filesystem::create_directories(folder);
+  const std::string out = (folder / "e.glb").string();
+  RunResult r = RunApp({"plot", "Exp(708)", "-o", out, "--json"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  nlohmann::json j = nlohmann::json::parse(r.out);
+  EXPECT_EQ(j["complete"], false);
+  EXPECT_EQ(j["min"], std::exp(708.0)) << "the value itself, not a stand-in";
+  EXPECT_EQ(j["max"], std::exp(708.0));
+  EXPECT_EQ(j["samples_out_of_range"], 2601);
+  ASSERT_TRUE(j.contains("dropped")) << r.out;
+  EXPECT_EQ(j["dropped"], nlohmann::json::parse(R"([{"object": "Plot Grid", "polygons": 0, "lines": 102},
+                                                     {"object": "Plot Mesh", "polygons": 2500, "lines": 0}])"));
+  EXPECT_NE(r.err.find("warning: left out 102 lines of \"Plot Grid\" and 2500 polygons of \"Plot Mesh\""),
+            std::string::npos)
+      << r.err;
+
+  // A size beyond single precision drops the cage and the grid too; numbers stay short.
+  r = RunApp({"plot", "--set", "SURFO_SIZE=1e300", "-o", out});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const std::string dropped =
+      "left out 6 lines of \"Plot Cage\", 102 lines of \"Plot Grid\" and 2500 polygons of \"Plot Mesh\"";
+  EXPECT_NE(r.err.find(dropped), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("complete    no (geometry left out of the file)\n"), std::string::npos) << r.out;
+  r = RunApp({"plot", "Exp(700)", "--set", "SURFO_HEIGHTMODE=free"});
+  EXPECT_NE(r.out.find("values      1.014232e+304 .. 1.014232e+304\n"), std::string::npos) << r.out;
+  std::filesystem::remove_all(folder);
 }
 
 TEST(AppPlot, MissingOrBrokenModulesExitOne) {
@@ -270,6 +309,39 @@ TEST_F(AppScenes, BadScenesAreRefusedWithTheirLineAndNothingIsWritten) {
   }
   EXPECT_EQ(RunApp({"info", Path("range.json")}).exitCode, 2);
   EXPECT_EQ(RunApp({"render"}).exitCode, 2);
+}
+
+TEST_F(AppScenes, AFormulaThatCannotBeReadNamesTheFileLineAndParameter) {
+  Write("typo.json",
+        "{\"vantelle_scene\": 1,\n \"objects\": [{\"type\": \"Osurfo\", \"name\": \"Wave\",\n  \"parameters\": {\n"
+        "   \"SURFO_RESOLUTION\": 4,\n   \"SURFO_FORMULA\": \"Sin(x) Cos(z)\"}}]}");
+  Write("out.glb", "keep me");
+  RunResult r = RunApp({"render", Path("typo.json"), "-o", Path("out.glb")});
+  EXPECT_EQ(r.exitCode, 2) << r.err;
+  EXPECT_EQ(r.err, "vantelle: " + Path("typo.json") +
+                       ":5: SURFO_FORMULA of \"Wave\": column 8: an operator is missing before \"Cos\"\n");
+  EXPECT_EQ(ReadBytes(folder / "out.glb"), "keep me");
+
+  // Information about the scene shows it rather than refusing.
+  r = RunApp({"info", Path("typo.json")});
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.err.find("warning: " + Path("typo.json") + ":5: SURFO_FORMULA"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("formula error  column 8: an operator is missing before \"Cos\"\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("complete       no (the formula cannot be read)\n"), std::string::npos) << r.out;
+  r = RunApp({"info", Path("typo.json"), "--json"});
+  const nlohmann::json j = nlohmann::json::parse(r.out);
+  EXPECT_EQ(j["formula_error"]["column"], 8);
+  EXPECT_EQ(j["complete"], false);
+}
+
+TEST_F(AppScenes, ColoursThatChangeOverFramesGoToOneFilePerFrame) {
+  const RunResult r = RunApp({"plot", "Sin(x + t * 90)", "--add", "mesh", "--set", "SURFO_RESOLUTION=2", "--set",
+                              "mesh.SURFOMESH_MODE=primitives", "--frames", "0:2", "-o", Path("p.glb"), "--json"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const nlohmann::json j = nlohmann::json::parse(r.out);
+  EXPECT_EQ(j["files"].size(), 3u);
+  EXPECT_NE(j.value("per_frame_reason", "").find("colours"), std::string::npos) << r.out;
+  EXPECT_TRUE(std::filesystem::exists(folder / "p_0002.glb"));
 }
 
 TEST_F(AppScenes, FramesOfATimeFormulaAnimateAndFramesWithoutTimeSampleOnce) {

@@ -258,6 +258,11 @@ TEST_F(GltfAnimationTest, FramesOfDifferentTopologyGoToNumberedFiles) {
   EXPECT_FALSE(sameAfter([&] { plot->SetName(String("renamed")); }));
   // Same counts, other triangles: only the index data differ.
   EXPECT_FALSE(sameAfter([&] { plot->GetPolygonW()[0] = CPolygon(3, 4, 1, 0); }));
+  // A material cannot animate, so a new display colour is a new file, not a frozen one.
+  EXPECT_FALSE(sameAfter([&] {
+    const ObjectColorProperties red{Vector(1, 0, 0), 2, false};
+    plot->SetColorProperties(&red);
+  }));
 
   GltfFrameRecorder recorder;
   Capture(recorder, 0);

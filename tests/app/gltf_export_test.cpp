@@ -196,7 +196,7 @@ protected:
   }
   tinygltf::Model Export(const fs::path& file) {
     ExecutePasses(doc_);
-    WriteGlb(doc_, Filename(file));
+    dropped_ = WriteGlb(doc_, Filename(file));
     tinygltf::Model model;
     std::string error, warning;
     EXPECT_TRUE(tinygltf::TinyGLTF().LoadBinaryFromFile(&model, &error, &warning, file.string())) << error;
@@ -220,6 +220,7 @@ protected:
   }
 
   BaseDocument* doc_ = BaseDocument::Alloc();
+  std::vector<vantelle::app::DroppedGeometry> dropped_;  // what the last export left out
   const fs::path folder_ = fs::temp_directory_path() / ("vantelle_export_" + std::to_string(getpid()));
 };
 
@@ -358,6 +359,46 @@ TEST_F(GltfExportTest, TrianglesQuadsAndUnusablePolygons) {
   // Nothing to show: a node without a mesh, never an empty mesh.
   EXPECT_EQ(Node(model, "endless").mesh, -1);
   EXPECT_EQ(Node(model, "empty").mesh, -1);
+  // Polygons too far out for single precision are reported; malformed ones are not geometry.
+  ASSERT_EQ(dropped_.size(), 1u);
+  EXPECT_EQ(dropped_[0].object, endless);
+  EXPECT_EQ(dropped_[0].name, "endless");
+  EXPECT_EQ(dropped_[0].polygons, 1);
+}
+
+TEST_F(GltfExportTest, SwitchedOffObjectsAddTheirNodeAlone) {
+  BaseObject* generator = Add(Named(BaseObject::Alloc(kTestGenerator), "lone mesh"));
+  BaseObject* polygons = Add(Named(Grid(1), "grid"));
+  BaseObject* child = Add(Named(Grid(1), "child"), polygons);
+  const tinygltf::Model on = Export();
+  ASSERT_GE(Node(on, "lone mesh").mesh, 0);
+  generator->SetDeformMode(false);
+  polygons->SetDeformMode(false);
+  const tinygltf::Model off = Export();
+  EXPECT_EQ(Node(off, "lone mesh").mesh, -1);
+  EXPECT_TRUE(Node(off, "lone mesh").children.empty());
+  EXPECT_EQ(Node(off, "grid").mesh, -1);
+  EXPECT_GE(Node(off, "child").mesh, 0) << "a child switches itself";
+  EXPECT_EQ(off.meshes.size(), 1u);
+  EXPECT_TRUE(child->GetDeformMode());
+}
+
+TEST_F(GltfExportTest, ARotationSurvivesScaleAxesOfNothing) {
+  int count = 0;
+  for (const Vector& scale : {Vector(0, 0, 1), Vector(0, 2, 0), Vector(0, 0, 0), Vector(3, 0, -1)}) {
+    BaseObject* op = Add(Named(BaseObject::Alloc(Onull), "scaled " + std::to_string(++count)));
+    op->SetRelRot(Vector(0.5, 0, 0));
+    op->SetRelScale(scale);
+  }
+  const tinygltf::Model model = Export();
+  for (const BaseObject* op = doc_->GetFirstObject(); op != nullptr; op = op->GetNext()) {
+    const tinygltf::Node& node = Node(model, op->GetName().GetStd());
+    // A heading of 0.5 about Y, mirrored into glTF: a turn of -0.5 about Y.
+    ASSERT_EQ(node.rotation.size(), 4u) << op->GetName().GetStd();
+    EXPECT_NEAR(node.rotation[1], -std::sin(0.25), 1e-12) << op->GetName().GetStd();
+    EXPECT_NEAR(node.rotation[3], std::cos(0.25), 1e-12) << op->GetName().GetStd();
+    EXPECT_EQ(node.scale, (std::vector<double>{op->GetRelScale().x, op->GetRelScale().y, op->GetRelScale().z}));
+  }
 }
 
 // v turned by the unit quaternion (x, y, z, w).

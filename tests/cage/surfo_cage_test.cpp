@@ -26,6 +26,25 @@ TEST(CageSpline, CountsFollowRingsAndDivisionsAndNegativesMeanNone) {
   }
 }
 
+TEST(CageSpline, EveryLoopRunsRoundItsRectangleInOrder) {
+  SplineObject* cage = BuildCageSpline(2.0, 1.0, 1, 1);
+  const std::vector<Vector> expected = {
+      {-2, 1, -2}, {2, 1, -2}, {2, 1, 2}, {-2, 1, 2},      // top
+      {-2, -1, -2}, {2, -1, -2}, {2, -1, 2}, {-2, -1, 2},  // bottom
+      {-2, 1, -2}, {-2, -1, -2}, {2, 1, -2}, {2, -1, -2},  // vertical edges, corner by corner
+      {2, 1, 2},   {2, -1, 2},   {-2, 1, 2}, {-2, -1, 2},
+      {-2, 0, -2}, {2, 0, -2},   {2, 0, 2},  {-2, 0, 2},   // the ring
+      {0, 1, -2},  {0, 1, 2},    {0, -1, 2}, {0, -1, -2},  // the loop in x = 0
+      {-2, 1, 0},  {2, 1, 0},    {2, -1, 0}, {-2, -1, 0},  // the loop in z = 0
+  };
+  ASSERT_EQ(cage->GetPointCount(), static_cast<Int32>(expected.size()));
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(cage->GetPointR()[i], expected[i]) << i;
+  }
+  BaseObject* base = cage;
+  BaseObject::Free(base);
+}
+
 TEST(CageSpline, FrameRingsAndDivisionPlanes) {
   SplineObject* cage = BuildCageSpline(100.0, 25.0, 3, 4);
   const Vector* p = cage->GetPointR();
@@ -94,14 +113,31 @@ TEST_F(Cage, SpansThePlotsSizeAndHeightAndFollowsThemButNotTheFormula) {
   EXPECT_FALSE(Rebuilt());
 }
 
-TEST_F(Cage, ASwitchedOffCageOrNoPlotGivesAnEmptySpline) {
+TEST_F(Cage, ASwitchedOffCageHasNothingAndFollowsItsSwitchAtOnce) {
+  ExecutePasses(doc);
+  ASSERT_EQ(Spline()->GetPointCount(), 16);
   cage->SetDeformMode(false);
   ExecutePasses(doc);
-  ASSERT_NE(Spline(), nullptr);
-  EXPECT_EQ(Spline()->GetPointCount(), 0);
+  EXPECT_EQ(cage->GetCache(), nullptr) << "switched off: no cache at all";
   EXPECT_FALSE(cage->GetEnabling(DescID(SURFOCAGE_RINGS)));
-
   cage->SetDeformMode(true);
+  ExecutePasses(doc);  // the same frame: only the switch changed
+  ASSERT_NE(Spline(), nullptr);
+  EXPECT_EQ(Spline()->GetPointCount(), 16);
+
+  // One created switched off and switched on later shows its box in the next pass.
+  BaseObject* late = BaseObject::Alloc(Osurfocage);
+  late->SetDeformMode(false);
+  late->InsertUnder(op);
+  ExecutePasses(doc);
+  EXPECT_EQ(late->GetCache(), nullptr);
+  late->SetDeformMode(true);
+  ExecutePasses(doc);
+  ASSERT_NE(late->GetCache(), nullptr);
+  EXPECT_EQ(dynamic_cast<SplineObject*>(late->GetCache())->GetPointCount(), 16);
+}
+
+TEST_F(Cage, WithoutAPlotTheCageIsAnEmptySplineInItsColour) {
   cage->Remove();
   doc->InsertObject(cage, nullptr, nullptr);
   cage->Message(MSG_UPDATE);
@@ -110,6 +146,11 @@ TEST_F(Cage, ASwitchedOffCageOrNoPlotGivesAnEmptySpline) {
   ObjectColorProperties colour;
   cage->GetColorProperties(&colour);
   EXPECT_EQ(colour.color, Vector(0.8, 0.8, 0.8));
+  cage->SetParameter(DescID(SURFOCAGE_COLOR), GeData(Vector(0.1, 0.2, 0.3)));
+  ExecutePasses(doc);
+  cage->GetColorProperties(&colour);
+  EXPECT_EQ(colour.color, Vector(0.1, 0.2, 0.3));
+  EXPECT_EQ(colour.usecolor, 1);
 }
 
 }  // namespace

@@ -48,6 +48,10 @@ TEST_F(Grid, OneCellGivesFourTwoPointLinesRowsFirst) {
   grid->GetColorProperties(&colour);
   EXPECT_EQ(colour.color, Vector(0.8, 0.8, 0.8));
   EXPECT_EQ(colour.usecolor, 1);
+  grid->SetParameter(DescID(SURFOGRID_COLOR), GeData(Vector(0.1, 0.2, 0.3)));
+  ExecutePasses(doc);
+  grid->GetColorProperties(&colour);
+  EXPECT_EQ(colour.color, Vector(0.1, 0.2, 0.3));
 }
 
 TEST_F(Grid, StepChoosesLinesAndBothDirectionsFollowTheSamples) {

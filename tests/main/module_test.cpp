@@ -73,33 +73,49 @@ TEST_F(ModuleEntry, AnswersEachActionAsTheHostExpects) {
   EXPECT_EQ(Call(C4DPL_END), 1) << "an end without a start is harmless";
 }
 
-TEST_F(ModuleEntry, RegistersThePlotWithItsNameFlagsDescriptionAndIcon) {
+TEST_F(ModuleEntry, RegistersEveryTypeWithItsNameFlagsDescriptionAndIcon) {
   ASSERT_EQ(Call(C4DPL_INIT_SYS, &tables, nullptr, &info), 1);
   Call(C4DPL_MESSAGE, MessageId(C4DMSG_INIT_RESOURCES));
   ASSERT_EQ(Call(C4DPL_INIT), 1);
 
-  const ObjectPlugin* plot = FindObjectPlugin(kPlotType);
-  ASSERT_NE(plot, nullptr);
-  EXPECT_EQ(plot->name.GetStd(), "Vantelle Plot");
-  EXPECT_EQ(plot->info, 0x8104);
-  EXPECT_EQ(plot->diskLevel, 0);
-  EXPECT_TRUE(plot->callsGetVirtualObjects);
-  EXPECT_FALSE(plot->callsGetContour);
-  EXPECT_NE(FindDescriptionResource(kPlotType), nullptr);
-
-  // The icon is the first 64 x 64 square of the strip.
-  ASSERT_NE(plot->icon, nullptr);
-  ASSERT_EQ(plot->icon->GetBw(), 64);
-  ASSERT_EQ(plot->icon->GetBh(), 64);
+  struct Row {
+    Int32 type;
+    const char* name;
+    const char* description;
+    Int32 flags;
+    Int32 iconSlot;
+  };
+  const Row rows[] = {
+      {kPlotType, "Vantelle Plot", "osurfo", 0x8104, 0},
+      {1055457, "Plot Mesh", "osurfomesh", 0x10008504, 1},
+      {1055458, "Plot Grid", "osurfogrid", 0x10008084, 2},
+      {1055484, "Plot Cage", "osurfocage", 0x10008084, 3},
+  };
   BaseBitmap* strip = BaseBitmap::Alloc();
   ASSERT_EQ(strip->Init(info.folder + Filename("res/Surfo.tif")), IMAGERESULT::OK);
   EXPECT_EQ(strip->GetBw(), 320);
-  for (Int32 y = 0; y < 64; y += 7) {
-    for (Int32 x = 0; x < 64; x += 5) {
-      UChar a[4], b[4];
-      strip->GetPixel(x, y, &a[0], &a[1], &a[2], &a[3]);
-      plot->icon->GetPixel(x, y, &b[0], &b[1], &b[2], &b[3]);
-      ASSERT_EQ(std::memcmp(a, b, 4), 0) << x << "," << y;
+  for (const Row& row : rows) {
+    const ObjectPlugin* plugin = FindObjectPlugin(row.type);
+    ASSERT_NE(plugin, nullptr) << row.type;
+    EXPECT_EQ(plugin->name.GetStd(), row.name);
+    EXPECT_EQ(plugin->info, row.flags) << row.name;
+    EXPECT_EQ(plugin->diskLevel, 0);
+    EXPECT_TRUE(plugin->callsGetVirtualObjects);
+    EXPECT_EQ(plugin->callsGetContour, (row.flags & 0x80) != 0) << row.name;
+    ASSERT_NE(FindDescriptionResource(row.type), nullptr) << row.name;
+    EXPECT_EQ(FindDescriptionResource(row.type)->resourceName.GetStd(), row.description);
+
+    // The icon is the type's 64 x 64 square of the strip, left to right.
+    ASSERT_NE(plugin->icon, nullptr) << row.name;
+    ASSERT_EQ(plugin->icon->GetBw(), 64);
+    ASSERT_EQ(plugin->icon->GetBh(), 64);
+    for (Int32 y = 0; y < 64; y += 7) {
+      for (Int32 x = 0; x < 64; x += 5) {
+        UChar a[4], b[4];
+        strip->GetPixel(64 * row.iconSlot + x, y, &a[0], &a[1], &a[2], &a[3]);
+        plugin->icon->GetPixel(x, y, &b[0], &b[1], &b[2], &b[3]);
+        ASSERT_EQ(std::memcmp(a, b, 4), 0) << row.name << " " << x << "," << y;
+      }
     }
   }
   BaseBitmap::Free(strip);

@@ -1,5 +1,7 @@
+#include <array>
 #include <cmath>
 #include <cstring>
+#include <set>
 
 #include "host/geometry/polygon_object.h"
 #include "host/geometry/tags.h"
@@ -149,6 +151,12 @@ TEST_F(Mesh, SolidsAreClosedOutwardAndSizedPerShape) {
       EXPECT_GT(volume, 0.0) << "shape " << shape.shape << " solid " << i;
       if (shape.volume > 0.0) {
         EXPECT_NEAR(volume, shape.volume, 1e-9) << "shape " << shape.shape;
+      } else {
+        // The icosahedron's corners lie about s from its centre (0.526 and 0.851 of s).
+        const Vector centre = plot->GetSamples()[static_cast<std::size_t>(i)].position;
+        for (Int32 k = 0; k < shape.points; ++k) {
+          EXPECT_NEAR((solids->GetPointR()[i * shape.points + k] - centre).GetLength(), 1.0004 * s, 1e-3);
+        }
       }
       // Every solid sits on its sample: its points average to the sample.
       Vector sum;
@@ -162,6 +170,16 @@ TEST_F(Mesh, SolidsAreClosedOutwardAndSizedPerShape) {
     const auto* uvw = static_cast<UVWTag*>(solids->GetTag(Tuvw));
     ASSERT_NE(uvw, nullptr);
     EXPECT_EQ(uvw->GetDataCount(), solids->GetPolygonCount());
+    // Every face maps the unit square (aligning the normals may turn a face's corners round).
+    const std::set<std::array<Float, 2>> square = {{1, 0}, {0, 0}, {0, 1}, {1, 1}};
+    for (Int32 j = 0; j < uvw->GetDataCount(); ++j) {
+      const UVWStruct uv = uvw->Get(j);
+      std::set<std::array<Float, 2>> corners;
+      for (const Vector& c : {uv.a, uv.b, uv.c, uv.d}) {
+        corners.insert({c.x, c.y});
+      }
+      ASSERT_EQ(corners, square) << "polygon " << j;
+    }
     EXPECT_EQ(solids->GetTag(Tphong), nullptr);
     EXPECT_EQ(solids->GetTag(Tvertexcolor), nullptr);
   }
@@ -204,6 +222,23 @@ TEST_F(Mesh, PrimitivesComeOnePerSampleLastSampleFirstInTheirColours) {
     hi = std::max(hi, cube->GetPointR()[i].x);
   }
   EXPECT_DOUBLE_EQ(hi - lo, 1.0);
+
+  // s is the diameter of sphere and platonic; the platonic is the icosahedron.
+  SetMesh(SURFOMESH_SIZE, 2.0);
+  for (Int32 type : {SURFOMESH_PRIMITIVE_SPHERE, SURFOMESH_PRIMITIVE_PLATONIC}) {
+    SetMesh(SURFOMESH_PRIMITIVE, type);
+    ExecutePasses(doc);
+    auto* primitive = dynamic_cast<PolygonObject*>(mesh->GetCache()->GetDown());
+    ASSERT_NE(primitive, nullptr);
+    Float radius = 0.0;
+    for (Int32 i = 0; i < primitive->GetPointCount(); ++i) {
+      radius = std::max(radius, primitive->GetPointR()[i].GetLength());
+    }
+    EXPECT_NEAR(radius, 1.0, 1e-9) << type;
+    if (type == SURFOMESH_PRIMITIVE_PLATONIC) {
+      EXPECT_EQ(primitive->GetPolygonCount(), 20);
+    }
+  }
 }
 
 TEST_F(Mesh, UnknownModesShapesAndMissingPlotsGiveAnEmptyNull) {
@@ -255,6 +290,11 @@ TEST_F(Mesh, TheCacheIsReusedUntilThePlotItselfOrTheFrameOfATimePlotChanges) {
   Set(SURFO_HEIGHT, 80.0);  // rescaled samples are still a change of the plot
   ExecutePasses(doc);
   EXPECT_NE(mesh->GetCache(), first);
+  BaseObject* rescaled = mesh->GetCache();
+  bc->SetFloat(SURFO_SIZE, 150.0);  // written without an edit notice, as a reset writes it
+  ExecutePasses(doc);
+  ASSERT_NE(mesh->GetCache(), rescaled) << "the plot announces its own rescaling";
+  EXPECT_EQ(Surface()->GetPointR()[0].x, -75.0);
 
   Set(SURFO_FORMULA, String("Sin(x + t * 90) * Cos(z)"));
   ExecutePasses(doc);

@@ -1,3 +1,6 @@
+#include <cmath>
+
+#include "host/geometry/polygon_object.h"
 #include "host/scene/plugin_glue.h"
 #include "host/ui/dialogs.h"
 #include "mesh/surfo_mesh.h"
@@ -7,6 +10,24 @@ namespace vantelle {
 namespace {
 
 using Commands = PlotFixture;
+
+TEST_F(Commands, EveryPresetArrivesAsTypedThroughTheParameterNotice) {
+  const char* presets[] = {"Sin(x) * Cos(z)",
+                           "x^3 * Sin(z * 10)",
+                           "x * x * z",
+                           "Tan(x) * Atan(z)",
+                           "Pow(Sin(x); 3)",
+                           "(x * x) / (z * z)",
+                           "Pow((x * x) + (z * z); 0.5)",
+                           "Cos(Abs(x) + Abs(z))",
+                           "Log(x)",
+                           "x * Cos(z)",
+                           "Sin(Sqrt((x * x) + (z * z)))"};
+  for (Int32 i = 10; i >= 0; --i) {
+    Set(SURFO_PRESET, i);
+    EXPECT_EQ(bc->GetString(SURFO_FORMULA).GetStd(), presets[i]) << i;
+  }
+}
 
 TEST_F(Commands, APresetReplacesTheFormulaAndOutOfRangeValuesKeepIt) {
   Set(SURFO_FORMULA, String("x + 1"));
@@ -30,11 +51,12 @@ TEST_F(Commands, APresetReplacesTheFormulaAndOutOfRangeValuesKeepIt) {
 }
 
 TEST_F(Commands, ResetRestoresEveryDefaultButLeavesTheSamples) {
-  Evaluate();
   Set(SURFO_FORMULA, String("x"));
   Set(SURFO_HEIGHT, 80.0);
   Set(SURFO_COLORMODE, SURFO_COLORMODE_SINGLE);
   Set(SURFO_GRADIENT, GeData(Gradient()));
+  Evaluate();
+  ASSERT_EQ(plot->GetParameters().formula.GetStd(), "x");
   op->PressButton(DescID(SURFO_RESET));
   EXPECT_EQ(bc->GetString(SURFO_FORMULA).GetStd(), "Sin(x) * Cos(z)");
   EXPECT_EQ(bc->GetFloat(SURFO_HEIGHT), 50.0);
@@ -42,6 +64,33 @@ TEST_F(Commands, ResetRestoresEveryDefaultButLeavesTheSamples) {
   ASSERT_NE(bc->GetCustomData<Gradient>(SURFO_GRADIENT), nullptr);
   EXPECT_EQ(bc->GetCustomData<Gradient>(SURFO_GRADIENT)->GetKnotCount(), 3);
   EXPECT_EQ(Count(), 2601u);
+  // The instance's copies are the defaults at once, before any pass reads the container.
+  EXPECT_EQ(plot->GetParameters().formula.GetStd(), "Sin(x) * Cos(z)");
+  EXPECT_EQ(plot->GetParameters().halfHeight, 25.0);
+  EXPECT_EQ(plot->GetParameters().colorMode, SURFO_COLORMODE_GRADIENT);
+}
+
+TEST_F(Commands, AfterAResetTheMeshFollowsAndTheSamplesTakeTheResetColours) {
+  RegisterMesh();
+  BaseObject* mesh = BaseObject::Alloc(Osurfomesh);
+  mesh->InsertUnder(op);
+  Set(SURFO_SIZE, 400.0);
+  Set(SURFO_HEIGHT, 20.0);
+  Set(SURFO_COLORMODE, SURFO_COLORMODE_SINGLE);
+  Set(SURFO_COLOR, Vector(1, 0, 1));
+  Set(SURFO_FORMULA, String("x / 180"));
+  Set(SURFO_HEIGHTMODE, SURFO_HEIGHTMODE_FREE);
+  Evaluate();
+  op->PressButton(DescID(SURFO_RESET));
+  bc->SetString(SURFO_FORMULA, String("x / 180"));  // the same samples, rescaled and recoloured
+  bc->SetInt32(SURFO_HEIGHTMODE, SURFO_HEIGHTMODE_FREE);
+  EXPECT_EQ(Evaluate(), 0);
+  const auto* surface = dynamic_cast<PolygonObject*>(mesh->GetCache());
+  ASSERT_NE(surface, nullptr);
+  EXPECT_EQ(surface->GetPointR()[0], Vector(-100, -25, -100)) << "size 200 and height 50 again";
+  EXPECT_EQ(Sample(0, 0).colour, Vector(0, 0, 1)) << "the gradient again, from the rescaled heights";
+  EXPECT_EQ(Sample(25, 0).colour, Vector(0, 1, 0));
+  EXPECT_EQ(Sample(50, 0).colour, Vector(1, 0, 0));
 }
 
 TEST_F(Commands, SwitchingThePlotEmptiesItsSamplesAndAnnouncesIt) {
@@ -65,7 +114,31 @@ TEST_F(Commands, TheHostCanAskForTheComputedState) {
   EXPECT_EQ(state.GetFloat(STATE_MAX_VALUE), 1.0);
   EXPECT_FALSE(state.GetBool(STATE_USES_TIME, true));
   EXPECT_TRUE(state.GetBool(STATE_COMPLETE));
+  EXPECT_EQ(state.GetInt64(STATE_UNDEFINED_COUNT, -1), 0);
+  EXPECT_EQ(state.GetInt64(STATE_NONFINITE_COUNT, -1), 0);
+  EXPECT_TRUE(state.GetData(STATE_FORMULA_ERROR).IsNil());
   op->Message(MSG_HOST_QUERY_STATE, nullptr);  // no container: nothing to fill, no crash
+
+  // The host's own reason comes back with its column and the parameter it is about.
+  Set(SURFO_FORMULA, String("Sinn(x)"));
+  Evaluate();
+  state = BaseContainer();
+  op->Message(MSG_HOST_QUERY_STATE, &state);
+  EXPECT_EQ(state.GetString(STATE_FORMULA_ERROR).GetStd(), "unknown function \"Sinn\" (did you mean Sin?)");
+  EXPECT_EQ(state.GetInt32(STATE_FORMULA_COLUMN), 1);
+  EXPECT_EQ(state.GetInt32(STATE_FORMULA_PARAMETER), SURFO_FORMULA);
+  EXPECT_EQ(state.GetInt64(STATE_UNDEFINED_COUNT), 25);
+
+  // A value whose height leaves the range of doubles: the values stay true, the samples
+  // say they have no place.
+  Set(SURFO_FORMULA, String("Exp(708)"));
+  Evaluate();
+  state = BaseContainer();
+  op->Message(MSG_HOST_QUERY_STATE, &state);
+  EXPECT_EQ(state.GetFloat(STATE_MIN_VALUE), std::exp(708.0));
+  EXPECT_EQ(state.GetFloat(STATE_MAX_VALUE), std::exp(708.0));
+  EXPECT_EQ(state.GetInt64(STATE_NONFINITE_COUNT), 25);
+  EXPECT_EQ(state.GetInt64(STATE_UNDEFINED_COUNT), 0);
 }
 
 }  // namespace
@@ -102,6 +175,19 @@ protected:
   Bool answer = false;
 };
 
+// Remembers the documents its menu preparation was handed.
+class PreparedSpy : public ObjectData {
+public:
+  static NodeData* Alloc() { return new PreparedSpy(); }
+  Bool Message(GeListNode*, Int32 type, void* data) override {
+    if (type == MSG_MENUPREPARE) {
+      prepared.push_back(static_cast<BaseDocument*>(data));
+    }
+    return true;
+  }
+  std::vector<BaseDocument*> prepared;
+};
+
 TEST_F(AddingComponents, TheFirstComponentOfAKindIsAddedAtOnceAsFirstChild) {
   BaseObject* existing = BaseObject::Alloc(Onull);
   existing->InsertUnder(op);
@@ -111,6 +197,12 @@ TEST_F(AddingComponents, TheFirstComponentOfAKindIsAddedAtOnceAsFirstChild) {
   EXPECT_EQ(op->GetDown()->GetNext(), existing);
   EXPECT_TRUE(questions.empty());
   EXPECT_TRUE(op->GetNBit(14));
+
+  // The new component prepares itself on the plot's document.
+  RegisterObjectPlugin(Osurfolabel, String("Labels"), 0, PreparedSpy::Alloc, String(), nullptr, 0);
+  Add(3);
+  ASSERT_EQ(op->GetDown()->GetType(), Osurfolabel);
+  EXPECT_EQ(op->GetDown()->GetNodeData<PreparedSpy>()->prepared, std::vector<BaseDocument*>{doc});
 }
 
 TEST_F(AddingComponents, ASecondOfTheSameKindAsksFirstAndNoAddsNothing) {
@@ -151,7 +243,7 @@ TEST_F(AddingComponents, KindsOutsideTheListOrUnavailableTypesAddNothing) {
   for (Int32 kind : {-1, 4, 99}) {
     Add(kind);
   }
-  Add(3);  // labels are not registered in this test: nothing can be allocated
+  Add(2);  // cages are not registered in this test: nothing can be allocated
   EXPECT_EQ(op->GetDown(), nullptr);
   EXPECT_FALSE(op->GetNBit(14));
 }

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdint>
+#include <iterator>
 #include <numbers>
 #include <optional>
+#include <string>
 
 #include "host/core/formula.h"
 #include "plot/formula_preparation.h"
@@ -146,12 +151,123 @@ TEST(IsStandaloneVariable, TestsOnlyTheNeighboursThatExist) {
   EXPECT_TRUE(IsStandaloneVariable(String("(x)"), 1));
   EXPECT_FALSE(IsStandaloneVariable(String("Sqrt"), 2));
 
-  EXPECT_TRUE(IsWordCharacter(String("a")));
-  EXPECT_TRUE(IsWordCharacter(String("z")));
-  EXPECT_TRUE(IsWordCharacter(String("5")));
-  EXPECT_FALSE(IsWordCharacter(String("A")));
-  EXPECT_FALSE(IsWordCharacter(String(".")));
+  // Letters of both cases and all ten digits, nothing else.
+  std::string words;
+  for (int c = 0; c < 256; ++c) {
+    const char byte = static_cast<char>(c);
+    if (IsWordCharacter(String(std::string_view(&byte, 1)))) {
+      words += byte;
+    }
+  }
+  EXPECT_EQ(words, "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
   EXPECT_FALSE(IsWordCharacter(String("")));
+}
+
+TEST(PrepareFormula, UpperCaseLettersKeepTheNamesTheyArePartOf) {
+  const Float kDeg = std::numbers::pi / 180.0;
+  EXPECT_NEAR(*Evaluate("tAN(x)", 30.0, 0.0), std::tan(30.0 * kDeg), 1e-12);
+  EXPECT_EQ(*Evaluate("fLOOR(x)", 2.5, 0.0), 2.0);
+  EXPECT_EQ(*Evaluate("hYPOT(x; z)", 3.0, 4.0), 5.0);
+  EXPECT_EQ(*Evaluate("rOUND(x)", 2.5, 0.0), 3.0);
+  EXPECT_EQ(Prepare("X + Z + x9 + 9x + Tx", Values(1, 2)), "X + Z + x9 + 9x + Tx");
+}
+
+// The rules of preparation read literally: each letter in turn, every occurrence searched
+// in the text as replaced so far.
+std::string PrepareLetterByLetter(const std::string& formula, const VariableValues& values) {
+  String text(formula);
+  const std::string letters = kVariableLetters;
+  for (std::size_t l = 0; l < letters.size(); ++l) {
+    Int32 start = 0;
+    while (start < text.GetLength()) {
+      Int32 pos = -1;
+      if (!text.FindFirst(String(letters.substr(l, 1)), &pos, start)) {
+        break;
+      }
+      if (IsStandaloneVariable(text, pos)) {
+        text.Delete(pos, 1);
+        String number = FloatToString(values[l], -1, -3, false, ' ');
+        Int32 next = pos;
+        while (text[next] == ' ' || text[next] == '\t') {
+          ++next;
+        }
+        if (number[0] == '-' && text[next] == '^') {
+          number = String("(") + number + String(")");
+        }
+        text.Insert(pos, number);
+      }
+      start = pos + 1;
+    }
+  }
+  return text.GetStd();
+}
+
+TEST(PrepareFormula, OnePassGivesWhatLetterByLetterReplacementGives) {
+  const std::string alphabet = "txzhrfTXaS29^ (-)*.\t";
+  const Float specials[] = {-180.0, 0.5, -0.0004, 1e300, -INFINITY, INFINITY, NAN, 7.25};
+  std::uint64_t state = 99;
+  const auto next = [&state] {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    return state >> 33;
+  };
+  for (int i = 0; i < 20000; ++i) {
+    std::string formula;
+    const int length = static_cast<int>(next() % 14);
+    for (int k = 0; k < length; ++k) {
+      formula += alphabet[next() % alphabet.size()];
+    }
+    VariableValues values{};
+    for (Float& v : values) {
+      v = specials[next() % std::size(specials)];
+    }
+    Bool usesTime = false;
+    ASSERT_EQ(PrepareFormula(String(formula), values, usesTime).GetStd(), PrepareLetterByLetter(formula, values))
+        << formula;
+  }
+}
+
+TEST(PrepareFormula, CostGrowsLinearlyWithTheFormula) {
+  // The best of three runs, so that a busy machine does not decide the outcome.
+  const auto seconds = [](int variables) {
+    std::string formula;
+    for (int i = 0; i < variables; ++i) {
+      formula += "x + ";
+    }
+    formula += "1";
+    const String text(formula);
+    double best = 1e9;
+    for (int run = 0; run < 3; ++run) {
+      const auto start = std::chrono::steady_clock::now();
+      Bool usesTime = false;
+      const String prepared = PrepareFormula(text, Values(-180, 0), usesTime);
+      best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+      EXPECT_EQ(prepared.GetLength(), variables * 7 + 1);
+    }
+    return best;
+  };
+  // Eight times the formula: about eight times the cost (more as it outgrows the caches),
+  // where a copy of the rest of the text per variable would cost sixty-four times.
+  const double small = seconds(50000);
+  const double large = seconds(400000);
+  EXPECT_LT(large, 32.0 * small) << small << " s, then " << large << " s";
+}
+
+TEST(CheckFormula, ReadsTheVariablesAsNumbers) {
+  const auto check = [](const char* formula) {
+    const String text(formula);
+    return CheckFormula(text, FindVariableSlots(text));
+  };
+  for (const char* malformed : {"x z", "2 x", "t x", "x (z)"}) {
+    const std::optional<FormulaError> error = check(malformed);
+    ASSERT_TRUE(error.has_value()) << malformed;
+    EXPECT_EQ(error->reason.GetStd().rfind("an operator is missing before", 0), 0u) << error->reason.GetStd();
+  }
+  EXPECT_EQ(check("x z")->column, 3);
+  EXPECT_EQ(check("2x")->reason.GetStd(), "a letter right after a number is no variable: write 2 * x");
+  for (const char* fine : {"Sin(x) * Cos(z)", "x^3 * Sin(z * 10)", "Pow((x * x) + (z * z); 0.5)", "t * f + h - r",
+                           "tAN(x) * hYPOT(x; z)", "Log(x)"}) {
+    EXPECT_FALSE(check(fine).has_value()) << fine;
+  }
 }
 
 }  // namespace

@@ -1,4 +1,7 @@
 #include <cmath>
+#include <memory>
+#include <utility>
+#include <vector>
 
 #include "tests/plot/plot_fixture.h"
 
@@ -129,12 +132,18 @@ TEST_F(Sampling, AChangeFromANegativeHeightOrSizeRecomputesInsteadOfStayingStale
 TEST_F(Sampling, ValueParametersRecomputeAndUnchangedPassesDoNothing) {
   EXPECT_EQ(Evaluate(), 2601);
   EXPECT_EQ(Evaluate(), 0);
-  Set(SURFO_FORMULA, String("x * z"));
-  EXPECT_EQ(Evaluate(), 2601);
-  Set(SURFO_SCALEPOS, 1.5);
-  EXPECT_EQ(Evaluate(), 2601);
-  Set(SURFO_XMAX, 90.0);
-  EXPECT_EQ(Evaluate(), 2601);
+  // Each value the samples were computed with, changed alone.
+  const std::pair<Int32, GeData> changes[] = {
+      {SURFO_FORMULA, GeData(String("x * z"))}, {SURFO_SCALEPOS, GeData(1.5)},  {SURFO_SCALENEG, GeData(0.5)},
+      {SURFO_XMAX, GeData(90.0)},               {SURFO_XMIN, GeData(-90.0)},    {SURFO_ZMAX, GeData(90.0)},
+      {SURFO_ZMIN, GeData(-90.0)},              {SURFO_USEZRANGE, GeData(true)}, {SURFO_HEIGHTMODE, GeData(Int32(2))},
+      {SURFO_RESOLUTION, GeData(Int32(10))},
+  };
+  for (const auto& [id, value] : changes) {
+    Set(id, value);
+    EXPECT_EQ(Evaluate(), id == SURFO_RESOLUTION ? 121 : 2601) << id;
+    EXPECT_EQ(Evaluate(), 0) << id;
+  }
   Set(SURFO_POINTSIZE, 3.0);  // drawing only
   EXPECT_EQ(Evaluate(), 0);
 }
@@ -207,6 +216,59 @@ TEST_F(Sampling, ColourChangesRecolourWithoutEvaluating) {
   bc->SetString(SURFO_FORMULA, String("x / 180 + 0"));
   Evaluate();
   EXPECT_EQ(Sample(12, 30).colour, recoloured);
+
+  // A new gradient recolours too: all magenta.
+  std::unique_ptr<Gradient> magenta = Gradient::Alloc();
+  magenta->InsertKnot(GradientKnot{Vector(1, 0, 1)});
+  const UInt32 dirty = op->GetDirty(DIRTYFLAGS::DATA);
+  Set(SURFO_GRADIENT, GeData(*magenta));
+  EXPECT_EQ(Evaluate(), 0);
+  EXPECT_EQ(Sample(12, 30).colour, Vector(1, 0, 1));
+  EXPECT_NE(op->GetDirty(DIRTYFLAGS::DATA), dirty);
+}
+
+TEST_F(Sampling, UnderFitColoursFollowTheFittedHeightsAsRecolouringDoes) {
+  // Preset 6 is a cone up to 254: fitted into the box it spans the whole gradient.
+  Set(SURFO_FORMULA, String("Pow((x * x) + (z * z); 0.5)"));
+  Evaluate();
+  std::size_t saturated = 0;
+  for (const PlotSample& s : plot->GetSamples()) {
+    saturated += (s.colour == Vector(1, 0, 0) || s.colour == Vector(0, 0, 1)) ? 1 : 0;
+  }
+  EXPECT_LE(saturated, Count() / 10);
+  EXPECT_EQ(Sample(25, 25).colour, Vector(0, 1, 0)) << "the tip at height 0 is the middle of the gradient";
+  EXPECT_EQ(Sample(0, 0).colour, Vector(1, 0, 0)) << "the fitted corner at +b is the top";
+
+  std::vector<Vector> computed;
+  for (const PlotSample& s : plot->GetSamples()) {
+    computed.push_back(s.colour);
+  }
+  Set(SURFO_GRADIENTABS, true);
+  Set(SURFO_GRADIENTABS, false);
+  for (std::size_t i = 0; i < Count(); ++i) {
+    ASSERT_EQ(plot->GetSamples()[i].colour, computed[i]) << i;
+  }
+}
+
+TEST_F(Sampling, AMalformedFormulaHasNoValueAnywhereAndSaysWhy) {
+  Set(SURFO_RESOLUTION, Int32(4));
+  // Pasted in, "x z" reads as a subtraction wherever z is negative.
+  for (const char* typo : {"x z", "2 x", "t x"}) {
+    Set(SURFO_FORMULA, String(typo));
+    EXPECT_EQ(Evaluate(), 0) << typo;
+    ASSERT_EQ(Count(), 25u);
+    for (const PlotSample& s : plot->GetSamples()) {
+      ASSERT_EQ(s.position.y, 0.0) << typo;
+    }
+    ASSERT_TRUE(plot->GetFormulaError().has_value()) << typo;
+    EXPECT_EQ(plot->GetFormulaError()->column, 3) << typo;
+    EXPECT_EQ(plot->GetUndefinedSampleCount(), 25) << typo;
+  }
+  EXPECT_TRUE(plot->UsesTime()) << "the t of \"t x\" still asks for every frame";
+  Set(SURFO_FORMULA, String("Log(x)"));
+  EXPECT_EQ(Evaluate(), 25);
+  EXPECT_FALSE(plot->GetFormulaError().has_value());
+  EXPECT_EQ(plot->GetUndefinedSampleCount(), 15) << "x <= 0 on three of five rows";
 }
 
 TEST_F(Sampling, DefaultPlotValueRangeAndEmptyFormula) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "host/core/container.h"
 #include "host/core/faults.h"
 #include "host/core/gradient.h"
@@ -130,6 +132,27 @@ TEST(Gradient, KnotsInsertedOutOfOrderAreLookedUpByPosition) {
   EXPECT_EQ(g.GetKnot(0).col, Vector(1, 0, 0));  // insertion order kept for indices
   EXPECT_EQ(g.GetColorAt(0.0), Vector(0, 0, 0.5));
   EXPECT_EQ(g.GetColorAt(0.5), Vector(0.5, 0, 0.25));
+}
+
+TEST(Gradient, ManyKnotsLoadAndLookUpQuicklyUpToTheCap) {
+  const auto start = std::chrono::steady_clock::now();
+  Gradient g;
+  for (Int32 i = 0; i < GRADIENT_MAX_KNOTS; ++i) {
+    GradientKnot knot;
+    knot.pos = static_cast<Float>((i * 7919) % GRADIENT_MAX_KNOTS) / GRADIENT_MAX_KNOTS;
+    knot.col = Vector(knot.pos, 0, 0);
+    knot.interpolation = GRADIENT_INTERPOLATION_LINEAR;
+    ASSERT_EQ(g.InsertKnot(knot), i);
+  }
+  EXPECT_EQ(g.InsertKnot(GradientKnot{}), -1) << "full";
+  EXPECT_EQ(g.GetKnotCount(), GRADIENT_MAX_KNOTS);
+  GradientRenderData data;
+  for (Int32 i = 0; i < 100000; ++i) {
+    ASSERT_TRUE(g.PrepareRenderData(InitRenderStruct(), data));
+    const Float p = static_cast<Float>(i % 1000) / 1000.0 + 0.00005;
+    ASSERT_NEAR(data.CalcGradientPixel(p).x, p, 1e-9);
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
 }
 
 TEST(Gradient, RenderDataIsEmptyWithoutKnotsAndCanFail) {

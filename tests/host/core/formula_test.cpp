@@ -127,3 +127,89 @@ TEST(FormulaEvaluator, HostileInputsAreRefusedQuicklyWithoutCrashing) {
 }
 
 }  // namespace
+
+namespace {
+
+struct Problem {
+  std::string_view text;
+  Int32 column;
+  std::string_view reason;
+};
+
+TEST(FormulaCheck, NamesTheFirstProblemWithItsColumnAndReason) {
+  const Problem problems[] = {
+      {"Sinn(x)", 1, "unknown function \"Sinn\" (did you mean Sin?)"},
+      {"1 + Sqr(2)", 5, "unknown function \"Sqr\" (did you mean Sqrt?)"},
+      {"2 * y", 5, "unknown name \"y\""},
+      {"Sin(90", 7, "missing \")\" after the arguments of Sin"},
+      {"(1 + 2", 7, "missing \")\" to close the \"(\" at column 1"},
+      {"Pow(2, 3)", 6, "\",\" does not separate arguments; write \";\", as in Pow(x; 2)"},
+      {"1,5", 2, "\",\" is not part of the formula language: write \".\" in numbers and \";\" between a function's "
+                 "arguments"},
+      {"2**3", 2, "\"**\" is not an operator; write \"^\" for a power, as in x^2"},
+      {"1e3", 1, "exponent notation (\"1e3\") is not part of the formula language; write 1 * 10^3"},
+      {"2.5E-4 + 1", 1, "exponent notation (\"2.5E-4\") is not part of the formula language; write 2.5 * 10^-4"},
+      {"2Sin(1)", 2, "a letter right after a number is no variable: write 2 * Sin"},
+      {"Pow(2)", 1, "Pow takes 2 arguments, not 1"},
+      {"1 + Sin(1; 2)", 5, "Sin takes 1 argument, not 2"},
+      {"Max()", 1, "Max takes one or more arguments, as in Max(x; y; ...)"},
+      {"Sin 90", 1, "Sin needs parentheses around its argument, as in Sin(x)"},
+      {"Pi(2)", 1, "Pi is a number and takes no arguments"},
+      {"2 3", 3, "an operator is missing before \"3\""},
+      {"1 + 2)", 6, "\")\" has no matching \"(\""},
+      {"1 +", 4, "the formula ends where a value should follow"},
+      {"(1;2)", 3, "\";\" separates a function's arguments and stands only inside its parentheses"},
+      {"1 * [2]", 5, "\"[\" does not group; use \"(\" and \")\""},
+      {"\xC3\xA9 + 1", 1, "unexpected \"\xC3\xA9\""},
+      {"1 + \xC3\xA9", 5, "unexpected \"\xC3\xA9\""},  // columns count characters, not bytes
+      {"1\n", 2, "unexpected line break"},
+      {"   ", 4, "the formula is empty"},
+  };
+  for (const Problem& p : problems) {
+    const std::optional<FormulaError> error = CheckFormulaText(String(p.text));
+    ASSERT_TRUE(error.has_value()) << p.text;
+    EXPECT_EQ(error->column, p.column) << p.text;
+    EXPECT_EQ(error->reason.GetStd(), p.reason) << p.text;
+    EXPECT_FALSE(EvaluateFormulaText(p.text).has_value()) << "the evaluator refuses what the check refuses: " << p.text;
+  }
+  EXPECT_EQ(CheckFormulaText(String("1" + std::string(400, '0')))->reason.GetStd(),
+            "the number \"100000000000000000000000...\" is too large");
+}
+
+TEST(FormulaCheck, ReadsSlotsAsNumbersAndLetsValuesBe) {
+  // Values that cannot be computed are not syntax errors.
+  for (const char* fine : {"1/0", "Log(-1)", "Exp(1000)", "Min(3; 1; 2) + -(-2)^2 + Pi", "  Sin(1)  "}) {
+    EXPECT_FALSE(CheckFormulaText(String(fine)).has_value()) << fine;
+  }
+  // "x z" with x and z as slots: two numbers in a row, wherever a value would be pasted in.
+  const std::optional<FormulaError> twoValues = CheckFormulaText(String("x z"), {0, 2});
+  ASSERT_TRUE(twoValues.has_value());
+  EXPECT_EQ(twoValues->column, 3);
+  EXPECT_EQ(twoValues->reason.GetStd(), "an operator is missing before \"z\"");
+  EXPECT_FALSE(CheckFormulaText(String("x^2 + -z"), {0, 7}).has_value());
+  EXPECT_EQ(CheckFormulaText(String("x"), {})->reason.GetStd(), "unknown name \"x\"") << "no slot, no number";
+  EXPECT_EQ(CheckFormulaText(String("2.x"), {2})->column, 3) << "a number and a slot in a row";
+}
+
+TEST(FormulaCheck, EveryTextTheEvaluatorReadsPassesTheCheck) {
+  // The check and the evaluator share one grammar: a sweep of short texts over the
+  // language's characters finds no text that evaluates yet fails the check.
+  const std::string alphabet = "12.+-*/^(); ,eSinPxz";
+  std::uint64_t state = 12345;
+  int evaluated = 0;
+  for (int i = 0; i < 200000; ++i) {
+    std::string text;
+    const int length = 1 + static_cast<int>(state % 9);
+    for (int k = 0; k < length; ++k) {
+      state = state * 6364136223846793005ull + 1442695040888963407ull;
+      text += alphabet[(state >> 33) % alphabet.size()];
+    }
+    if (EvaluateFormulaText(text).has_value()) {
+      ++evaluated;
+      ASSERT_FALSE(CheckFormulaText(String(text)).has_value()) << text;
+    }
+  }
+  EXPECT_GT(evaluated, 1000);
+}
+
+}  // namespace

@@ -42,7 +42,7 @@ constexpr const char* kPlotDescription = R"json({"resource": "otestplot", "type"
     {"id": 1, "name": "TP_RESOLUTION", "type": "int32", "default": 50, "min": 1, "max": 2000},
     {"id": 2, "name": "TP_SIZE", "type": "float", "default": 200, "min": 0},
     {"id": 3, "name": "TP_ANIMATE", "type": "bool", "default": true},
-    {"id": 4, "name": "TP_FORMULA", "type": "string", "default": "Sin(x) * Cos(z)"},
+    {"id": 4, "name": "TP_FORMULA", "type": "string", "default": "Sin(x) * Cos(z)", "maxlength": 16},
     {"id": 5, "name": "TP_COLOR", "type": "color", "default": [1, 1, 1]},
     {"id": 6, "name": "TP_OFFSET", "type": "vector", "default": [0, 0, 0]},
     {"id": 7, "name": "TP_MODE", "type": "int32", "default": 1, "popup": [[0, "Free"], [1, "Fit"], [2, "Clip"]]},
@@ -365,6 +365,30 @@ void ExpectBad(const BadScene& bad) {
       << "\"" << error.Format().GetStd() << "\" lacks \"" << bad.fragment << "\"";
 }
 
+std::string ManyKnots(int count) {
+  std::string knots;
+  for (int i = 0; i < count; ++i) {
+    knots += (i == 0 ? "" : ", ") + std::string("{\"color\": [1, 1, 1], \"position\": ") +
+             std::to_string(static_cast<double>(i % 1000) / 1000.0) + "}";
+  }
+  return knots;
+}
+
+TEST_F(SceneFile, LoadingTellsWhereEachParameterStood) {
+  SceneError error;
+  SceneLines lines;
+  BaseDocument* doc =
+      SceneFromJson(PlotScene("\"TP_SIZE\": 5,\n\"TP_FORMULA\": \"x\",\n\"TP_GRADIENT\": {\"knots\": [" + ManyKnots(10000) + "]}"),
+                    "scene.json", &error, &lines);
+  ASSERT_NE(doc, nullptr) << error.Format().GetStd();
+  const BaseObject* plot = doc->GetFirstObject();
+  EXPECT_EQ(lines.Find(plot, TP_SIZE), 7);
+  EXPECT_EQ(lines.Find(plot, TP_FORMULA), 8);
+  EXPECT_EQ(lines.Find(plot, TP_RESOLUTION), 0) << "not in the file";
+  EXPECT_EQ(plot->GetDataInstance()->GetCustomData<Gradient>(TP_GRADIENT)->GetKnotCount(), 10000);
+  BaseDocument::Free(doc);
+}
+
 TEST_F(SceneFile, BadParameterValuesNameTheLineAndParameter) {
   SceneError error;
   EXPECT_EQ(SceneFromJson(PlotScene(R"("TP_RESOLUTION": 5000)"), "scene.json", &error), nullptr);
@@ -396,6 +420,13 @@ TEST_F(SceneFile, BadParameterValuesNameTheLineAndParameter) {
       {PlotScene(R"("10099": {"int64": 1.5})"), 7, "must be an integer, found a float"},
       {PlotScene(R"("10099": {"time": [1, 0]})"), 7, "the denominator must not be 0"},
       {PlotScene(R"("TP_RESET": 1, "TP_RESET": 2)"), 7, "duplicate key \"TP_RESET\""},
+      {PlotScene(R"("TP_FORMULA": "\u00e92345678901234567")"), 7,
+       "TP_FORMULA of Otestplot: the text has 17 characters, more than the 16 it may have"},
+      {PlotScene("\"TP_GRADIENT\": {\"knots\": [\n{\"color\": [0, 0, 0], \"position\": 0},\n"
+                 "{\"color\": [1, 0, 0], \"position\": 1, \"brightness\": -1e308}]}"),
+       9, "knots[1]: color times brightness is -1e+308, beyond what a colour can hold"},
+      {PlotScene("\"TP_GRADIENT\": {\"knots\": [" + ManyKnots(10001) + "]}"), 7,
+       "knots: 10001 knots, more than the 10000 a gradient may have"},
   };
   for (const BadScene& bad : cases) {
     ExpectBad(bad);

@@ -121,6 +121,30 @@ TEST_F(Execution, AHandedBackCacheIsKeptAnyOtherReplacesAndFreesTheOld) {
   doc = BaseDocument::Alloc();
 }
 
+TEST_F(Execution, ASwitchedOffGeneratorHasNoCacheAndTheSwitchIsAChange) {
+  BaseObject* op = Add(kRunnerType, "gen", 0);
+  op->GetDataInstance()->SetBool(2, true);  // keeps its cache while nothing changes
+  ExecutePasses(doc);
+  ASSERT_NE(op->GetCache(), nullptr);
+
+  const UInt32 dirty = op->GetDirty(DIRTYFLAGS::DATA);
+  op->SetDeformMode(false);
+  EXPECT_NE(op->GetDirty(DIRTYFLAGS::DATA), dirty);
+  g_log.clear();
+  ExecutePasses(doc);
+  EXPECT_EQ(op->GetCache(), nullptr);
+  EXPECT_EQ(g_cacheItemsFreed, 1);
+  EXPECT_EQ(g_log, std::vector<std::string>{"gen@0"}) << "it still executes, but builds nothing";
+
+  op->SetDeformMode(true);
+  EXPECT_TRUE(op->IsDirty(DIRTYFLAGS::DATA));
+  ExecutePasses(doc);
+  EXPECT_NE(op->GetCache(), nullptr);
+  const UInt32 restored = op->GetDirty(DIRTYFLAGS::DATA);
+  op->SetDeformMode(true);  // no change, no new count
+  EXPECT_EQ(op->GetDirty(DIRTYFLAGS::DATA), restored);
+}
+
 TEST_F(Execution, CollectsDeepTreesWithoutRecursion) {
   BaseObject* parent = Add(kPassiveType, "root", 0);
   for (int i = 0; i < 100000; ++i) {
