@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <iostream>
+#include <optional>
 
 #include <CLI/CLI.hpp>
 
@@ -9,6 +10,7 @@
 #include "app/gltf_animation.h"
 #include "app/gltf_export.h"
 #include "app/progress.h"
+#include "app/staged_file.h"
 #include "host/scene/execution.h"
 
 namespace vantelle::app {
@@ -82,14 +84,21 @@ FrameRange ResolveFrames(const FrameOptions& options, Int32 currentFrame) {
   return range;
 }
 
-FramesOutcome EvaluateFrames(Session& session, const FrameRange& frames, const std::string& output) {
+FramesOutcome EvaluateFrames(Session& session, const FrameRange& frames, const std::string& output,
+                             const PictureSettings& picture) {
   FramesOutcome outcome;
   const bool writes = !output.empty();
-  if (writes && frames.Count() > kMaxRecordedFrames) {
+  const bool pictures = writes && IsPictureFile(output);
+  if (writes && !pictures && frames.Count() > kMaxRecordedFrames) {
     throw BadInput("--frames: at most " + std::to_string(kMaxRecordedFrames) + " frames can go into one file");
   }
   const ExternalRendering rendering(writes);
   GltfFrameRecorder recorder;
+  std::optional<PictureRenderer> painter;
+  std::vector<StagedFile> staged;  // a sequence's pictures, put in place together at the end
+  if (pictures) {
+    painter.emplace(picture);
+  }
   Progress progress(frames.isRange ? "frames" : "evaluating", frames.Count());
   for (Int64 frame = frames.first; frame <= frames.last; ++frame) {
     session.SetFrame(static_cast<Int32>(frame));
@@ -98,7 +107,11 @@ FramesOutcome EvaluateFrames(Session& session, const FrameRange& frames, const s
     outcome.evaluations += outcome.last.evaluations;
     outcome.failures += outcome.last.failures;
     ++outcome.frames;
-    if (writes && frames.isRange) {
+    if (pictures && frames.isRange) {
+      const std::string name = FramePictureName(output, staged.size());
+      staged.emplace_back(std::filesystem::path(name), EncodePng(painter->Draw(session.GetDocument())));
+      outcome.files.push_back(name);
+    } else if (writes && frames.isRange) {
       recorder.Capture(session.GetDocument());
     }
     progress.Step();
@@ -112,6 +125,14 @@ FramesOutcome EvaluateFrames(Session& session, const FrameRange& frames, const s
               << outcome.evaluations << " samples; they are plotted at 0\n";
   }
   if (!writes) {
+    return outcome;
+  }
+  if (pictures) {
+    if (!frames.isRange) {
+      staged.emplace_back(std::filesystem::path(output), EncodePng(painter->Draw(session.GetDocument())));
+      outcome.files.push_back(output);
+    }
+    CommitAll(staged);
     return outcome;
   }
   const Filename path{String(output)};

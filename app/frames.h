@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/render/picture.h"
 #include "app/session.h"
 
 namespace CLI {
@@ -47,8 +48,11 @@ struct FramesOutcome {
 };
 
 // Evaluates every frame in order (as a host plays back: time and frame advance, and time
-// formulas sample again), and writes `output` when it is not empty. Evaluations for a file
-// run as external rendering. A progress bar shows on a terminal for long runs.
-FramesOutcome EvaluateFrames(Session& session, const FrameRange& frames, const std::string& output);
+// formulas sample again), and writes `output` when it is not empty: a picture as
+// `picture` says when it ends in .png (for a range, one per frame: f_0000.png, ...),
+// otherwise glTF. Evaluations for a file run as external rendering. A progress bar shows
+// on a terminal for long runs.
+FramesOutcome EvaluateFrames(Session& session, const FrameRange& frames, const std::string& output,
+                             const PictureSettings& picture = PictureSettings());
 
 }  // namespace vantelle::app

@@ -25,6 +25,7 @@
 #include "app/gltf_geometry.h"
 #include "app/gltf_model.h"
 #include "app/gltf_space.h"
+#include "app/staged_file.h"
 #include "host/geometry/polygon_object.h"
 #include "host/geometry/spline_object.h"
 #include "host/scene/registry.h"
@@ -334,8 +335,6 @@ private:
   std::size_t binBytes_ = 0;
 };
 
-std::string ErrorText(int error) { return std::generic_category().message(error); }
-
 // Whether the file holds a whole .glb: its header's length is the file's length.
 bool IsCompleteGlb(const std::string& path) {
   std::ifstream in(path, std::ios::binary | std::ios::ate);
@@ -350,26 +349,6 @@ bool IsCompleteGlb(const std::string& path) {
   }
   const UInt32 length = UInt32(header[8]) | UInt32(header[9]) << 8 | UInt32(header[10]) << 16 | UInt32(header[11]) << 24;
   return std::memcmp(header, "glTF", 4) == 0 && std::streamoff(length) == size;
-}
-
-// A new empty file beside the target, so the final rename stays on one file system.
-std::string CreateTemporaryBeside(const std::filesystem::path& target, const std::string& shown) {
-  static std::atomic<unsigned> counter{0};
-  const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string name = "." + target.filename().string() + "." + std::to_string(getpid()) + "." +
-                             std::to_string(counter.fetch_add(1)) + ".tmp";
-    const std::string path = (folder / name).string();
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      ::close(fd);
-      return path;
-    }
-    if (errno != EEXIST) {
-      throw Failure("cannot write " + shown + ": " + ErrorText(errno));
-    }
-  }
-  throw Failure("cannot write " + shown + ": no free temporary name in its folder");
 }
 
 }  // namespace

@@ -91,12 +91,14 @@ nlohmann::ordered_json ObjectJson(const BaseObject& op) {
 }  // namespace
 
 CLI::App* AddRenderCommand(CLI::App& app, RenderOptions& options) {
-  CLI::App* render = app.add_subcommand("render", "Evaluate a scene file and write what it shows as glTF");
+  CLI::App* render = app.add_subcommand("render", "Evaluate a scene file and write what it shows as glTF or a picture");
   render->add_option("SCENE", options.scene, "The scene file (as 'vantelle plot --save' writes it)")->required();
   render->add_option("-o,--output", options.output,
-                     "Write the scene to FILE as binary glTF (.glb); with --frames an animated file")
+                     "Write the scene to FILE as binary glTF (.glb), with --frames an animated file; or as a "
+                     "picture of the viewport (.png), with --frames one per frame (FILE_0000.png, ...)")
       ->type_name("FILE");
   AddFrameOptions(*render, options.frames);
+  AddPictureOptions(*render, options.picture);
   render->add_flag("--json", options.json, "Print the summary as one JSON object");
   AddPluginOption(*render, options.pluginFolder);
   return render;
@@ -111,13 +113,14 @@ CLI::App* AddInfoCommand(CLI::App& app, InfoOptions& options) {
 }
 
 int RunRender(const RenderOptions& options) {
+  const PictureSettings picture = ResolvePictureOptions(options.picture);
   Session session;
   session.LoadModules(PluginFolder(options.pluginFolder));
   session.LoadDocument(Filename(String(options.scene)));
   RunSummary summary;
   summary.frames = ResolveFrames(options.frames, session.GetFrame());
   summary.fps = session.GetDocument()->GetFps();
-  summary.outcome = EvaluateFrames(session, summary.frames, options.output);
+  summary.outcome = EvaluateFrames(session, summary.frames, options.output, picture);
   summary.plots = SummarisePlots(session);
   summary.scene = options.scene;
   if (options.json) {
