@@ -31,11 +31,11 @@ Framebuffer::~Framebuffer() {
 
 void Framebuffer::Bind() const { gl_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_); }
 
-void Framebuffer::Read(int y, int rows, std::vector<unsigned char>& rgba) const {
-  rgba.resize(static_cast<std::size_t>(width_) * static_cast<std::size_t>(rows) * 4);
+void Framebuffer::Read(int x, int y, int width, int height, std::vector<unsigned char>& rgba) const {
+  rgba.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
   gl_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
   gl_.PixelStorei(GL_PACK_ALIGNMENT, 1);
-  gl_.ReadPixels(0, y, width_, rows, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+  gl_.ReadPixels(x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
 }
 
 }  // namespace vantelle::app

@@ -20,9 +20,9 @@ public:
   int Height() const { return height_; }
   // Makes it the target of drawing and the source of reading.
   void Bind() const;
-  // The rows from `y` (counted from the bottom) up, `rows` of them, as RGBA into `rgba`,
-  // after everything drawn so far.
-  void Read(int y, int rows, std::vector<unsigned char>& rgba) const;
+  // The `width` x `height` pixels from (x, y), counted from the bottom left, as RGBA rows
+  // from the bottom up into `rgba`, after everything drawn so far.
+  void Read(int x, int y, int width, int height, std::vector<unsigned char>& rgba) const;
 
 private:
   const GlFunctions& gl_;

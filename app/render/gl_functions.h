@@ -44,7 +44,7 @@ namespace vantelle::app {
   X(UNIFORMMATRIX4FV, UniformMatrix4fv)                                      \
   X(UNIFORMMATRIX3FV, UniformMatrix3fv)                                      \
   X(UNIFORM1F, Uniform1f)                                                    \
-  X(UNIFORM3F, Uniform3f)                                                    \
+  X(UNIFORM2F, Uniform2f)                                                    \
   X(GENVERTEXARRAYS, GenVertexArrays)                                        \
   X(BINDVERTEXARRAY, BindVertexArray)                                        \
   X(DELETEVERTEXARRAYS, DeleteVertexArrays)                                  \

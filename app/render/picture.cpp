@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include <CLI/CLI.hpp>
 
 #include "app/app_error.h"
+#include "app/render/framebuffer.h"
 #include "app/render/offscreen_context.h"
 #include "app/render/viewport_renderer.h"
 #include "app/render/viewport_scene.h"
@@ -23,37 +25,35 @@ namespace {
 constexpr int kSmallestSide = 16;
 constexpr int kLargestSide = 8192;
 // Anti-aliasing: the picture is drawn this many times larger on each side and averaged
-// down, as long as that stays within this many pixels.
-constexpr int kMostScale = 3;
-constexpr long long kMostScaledPixels = 40'000'000;
+// down.
+constexpr int kScale = 2;
+// Pixels of the band a picture is drawn in, one band after another: a memory the software
+// rasteriser touches once and then reuses, however large the picture.
+constexpr long long kBandPixels = 1 << 20;
 
 bool ParseSide(std::string_view text, int& value) {
   const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
   return ec == std::errc() && ptr == text.data() + text.size() && !text.empty();
 }
 
-// Averages each scale x scale block of the RGBA image (rows from the bottom) into one RGB
-// pixel of the picture (rows from the top).
-Picture Downsample(const std::vector<unsigned char>& rgba, int width, int height, int scale) {
-  Picture picture;
-  picture.width = width;
-  picture.height = height;
-  picture.rgb.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
-  const std::size_t sourceWidth = static_cast<std::size_t>(width) * static_cast<std::size_t>(scale);
-  const unsigned area = static_cast<unsigned>(scale * scale);
-  for (int y = 0; y < height; ++y) {
-    // Picture row y is made of source rows counted from the top.
-    const std::size_t firstRow = static_cast<std::size_t>(height - 1 - y) * static_cast<std::size_t>(scale);
-    unsigned char* out = picture.rgb.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 3;
-    for (int x = 0; x < width; ++x) {
+// Averages each kScale x kScale block of a band (RGBA rows from the bottom, `rows` rows,
+// the lowest being row `bottom` of the scaled picture) into the picture (RGB rows from the
+// top).
+void Downsample(const std::vector<unsigned char>& band, int rows, int bottom, Picture& picture) {
+  const std::size_t bandWidth = static_cast<std::size_t>(picture.width) * kScale;
+  constexpr unsigned area = kScale * kScale;
+  for (int r = 0; r + kScale <= rows; r += kScale) {
+    const int fromTop = picture.height - 1 - (bottom + r) / kScale;
+    unsigned char* out = picture.rgb.data() + static_cast<std::size_t>(fromTop) * static_cast<std::size_t>(picture.width) * 3;
+    for (int x = 0; x < picture.width; ++x) {
       unsigned sum[3] = {0, 0, 0};
-      for (int dy = 0; dy < scale; ++dy) {
-        const unsigned char* row = rgba.data() + (firstRow + static_cast<std::size_t>(dy)) * sourceWidth * 4 +
-                                   static_cast<std::size_t>(x) * static_cast<std::size_t>(scale) * 4;
-        for (int dx = 0; dx < scale; ++dx) {
-          sum[0] += row[dx * 4];
-          sum[1] += row[dx * 4 + 1];
-          sum[2] += row[dx * 4 + 2];
+      for (int dy = 0; dy < kScale; ++dy) {
+        const unsigned char* in =
+            band.data() + (static_cast<std::size_t>(r + dy) * bandWidth + static_cast<std::size_t>(x) * kScale) * 4;
+        for (int dx = 0; dx < kScale; ++dx) {
+          sum[0] += in[dx * 4];
+          sum[1] += in[dx * 4 + 1];
+          sum[2] += in[dx * 4 + 2];
         }
       }
       for (int c = 0; c < 3; ++c) {
@@ -61,7 +61,6 @@ Picture Downsample(const std::vector<unsigned char>& rgba, int width, int height
       }
     }
   }
-  return picture;
 }
 
 }  // namespace
@@ -119,40 +118,58 @@ std::string FramePictureName(const std::string& output, std::size_t index) {
   return stem.string() + number + extension;
 }
 
-PictureRenderer::PictureRenderer(const PictureSettings& settings) : settings_(settings) {
-  const long long pixels = static_cast<long long>(settings.width) * settings.height;
-  for (scale_ = kMostScale; scale_ > 1 && pixels * scale_ * scale_ > kMostScaledPixels; --scale_) {
-  }
-}
+PictureRenderer::PictureRenderer(const PictureSettings& settings) : settings_(settings) {}
 
 PictureRenderer::~PictureRenderer() {
-  renderer_.reset();  // its OpenGL objects go while the context is still there
+  // The OpenGL objects go while the context is still there.
+  band_.reset();
+  renderer_.reset();
   context_.reset();
 }
 
-#define TT(x) fprintf(stderr, "%s %.3f\n", x, std::chrono::duration<double>(std::chrono::steady_clock::now()-t0).count())
 Picture PictureRenderer::Draw(BaseDocument* doc) {
-  auto t0 = std::chrono::steady_clock::now();
-  const int width = settings_.width * scale_;
-  const int height = settings_.height * scale_;
   if (context_ == nullptr) {
-    context_ = std::make_unique<OffscreenContext>(width, height);
-  TT("ctx");
+    // Drawing goes to a framebuffer of its own; the context's image is a token.
+    context_ = std::make_unique<OffscreenContext>(16, 16);
     renderer_ = std::make_unique<ViewportRenderer>(context_->Gl());
-  TT("renderer");
   }
   const ViewportScene scene = CollectViewportScene(doc);
-  TT("collect");
   if (camera_ == nullptr) {
     camera_ = std::make_unique<Camera>(Camera::Frame(settings_.view, scene.bounds, settings_.width, settings_.height));
   }
-  renderer_->Render(scene, *camera_, width, height, static_cast<float>(scale_));
-  TT("render");
-  context_->Gl().Finish();
-  TT("finish");
-  auto p= Downsample(context_->Pixels(), settings_.width, settings_.height, scale_);
-  TT("down");
-  return p;
+  renderer_->Upload(scene);
+
+  // The picture is drawn in bands across its whole width. Each band is drawn with a margin
+  // all round, so a mark near a seam is drawn whole into both bands.
+  const int width = settings_.width * kScale;
+  const int height = settings_.height * kScale;
+  const int margin = static_cast<int>(std::ceil(std::min(renderer_->LargestPoint(), 255.0f) * kScale * 0.5f)) + 2 * kScale;
+  const long long rowsFit = kBandPixels / (width + 2 * margin) - 2 * margin;
+  const int rows = std::clamp(static_cast<int>(rowsFit / kScale * kScale), kScale, height);
+  if (band_ == nullptr || band_->Width() < width + 2 * margin || band_->Height() < rows + 2 * margin) {
+    band_.reset();
+    band_ = std::make_unique<Framebuffer>(context_->Gl(), width + 2 * margin, rows + 2 * margin);
+  }
+  Picture picture;
+  picture.width = settings_.width;
+  picture.height = settings_.height;
+  picture.rgb.resize(static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height) * 3);
+  for (int bottom = 0; bottom < height; bottom += rows) {
+    const int bandRows = std::min(rows, height - bottom);
+    ViewRegion region;
+    region.width = width;
+    region.height = height;
+    region.x = -margin;
+    region.y = bottom - margin;
+    region.partWidth = width + 2 * margin;
+    region.partHeight = bandRows + 2 * margin;
+    region.pixelScale = static_cast<float>(kScale);
+    band_->Bind();
+    renderer_->Draw(*camera_, region);
+    band_->Read(margin, margin, width, bandRows, pixels_);
+    Downsample(pixels_, bandRows, bottom, picture);
+  }
+  return picture;
 }
 
 std::vector<unsigned char> EncodePng(const Picture& picture) {

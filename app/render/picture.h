@@ -47,6 +47,7 @@ struct Picture {
   std::vector<unsigned char> rgb;
 };
 
+class Framebuffer;
 class OffscreenContext;
 class ViewportRenderer;
 
@@ -66,10 +67,11 @@ public:
 
 private:
   PictureSettings settings_;
-  int scale_ = 1;  // pictures are drawn this many times larger and scaled down
   std::unique_ptr<Camera> camera_;
   std::unique_ptr<OffscreenContext> context_;
   std::unique_ptr<ViewportRenderer> renderer_;
+  std::unique_ptr<Framebuffer> band_;
+  std::vector<unsigned char> pixels_;  // one band read back
 };
 
 // The picture as a PNG file's bytes; Failure when it cannot be encoded.

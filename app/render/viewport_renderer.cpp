@@ -1,5 +1,6 @@
 #include "app/render/viewport_renderer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -91,11 +92,12 @@ void main() {
 
 // The background: a dark gradient, lighter at the top.
 constexpr const char* kBackgroundVertex = R"(#version 330 core
+uniform vec2 uPart;  // the drawn part's height and bottom as fractions of the whole view
 out float vHeight;
 void main() {
   vec2 corner = vec2(gl_VertexID == 1 ? 3.0 : -1.0, gl_VertexID == 2 ? 3.0 : -1.0);
   gl_Position = vec4(corner, 0.0, 1.0);
-  vHeight = corner.y * 0.5 + 0.5;
+  vHeight = uPart.y + (corner.y * 0.5 + 0.5) * uPart.x;
 }
 )";
 
@@ -139,6 +141,42 @@ constexpr std::array<float, 9> kIdentity3 = {1, 0, 0, 0, 1, 0, 0, 0, 1};
 
 void Append(std::vector<float>& out, const Vector& v) {
   out.insert(out.end(), {static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)});
+}
+
+// Clip space of the whole view to clip space of the part being drawn.
+Mat4 PartOfView(const ViewRegion& r) {
+  const float sx = static_cast<float>(r.width) / static_cast<float>(r.partWidth);
+  const float sy = static_cast<float>(r.height) / static_cast<float>(r.partHeight);
+  const float cx = (static_cast<float>(r.x) + 0.5f * static_cast<float>(r.partWidth)) / static_cast<float>(r.width) * 2.0f - 1.0f;
+  const float cy = (static_cast<float>(r.y) + 0.5f * static_cast<float>(r.partHeight)) / static_cast<float>(r.height) * 2.0f - 1.0f;
+  return {sx, 0, 0, 0, 0, sy, 0, 0, 0, 0, 1, 0, -sx * cx, -sy * cy, 0, 1};
+}
+
+Mat4 Multiply(const Mat4& a, const Mat4& b) {
+  Mat4 r{};
+  for (std::size_t col = 0; col < 4; ++col) {
+    for (std::size_t row = 0; row < 4; ++row) {
+      float sum = 0.0f;
+      for (std::size_t k = 0; k < 4; ++k) {
+        sum += a[k * 4 + row] * b[col * 4 + k];
+      }
+      r[col * 4 + row] = sum;
+    }
+  }
+  return r;
+}
+
+template <class T>
+void Fill(const GlFunctions& gl, GLenum target, GLuint buffer, const std::vector<T>& data) {
+  gl.BindBuffer(target, buffer);
+  gl.BufferData(target, static_cast<GLsizeiptr>(data.size() * sizeof(T)), data.data(), GL_STATIC_DRAW);
+}
+
+// Points a float attribute at a bound buffer: `size` floats from `offset` every `stride` floats.
+void Attribute(const GlFunctions& gl, GLuint location, GLint size, int stride = 0, int offset = 0) {
+  gl.VertexAttribPointer(location, size, GL_FLOAT, GL_FALSE, static_cast<GLsizei>(stride * sizeof(float)),
+                         reinterpret_cast<const void*>(static_cast<std::size_t>(offset) * sizeof(float)));
+  gl.EnableVertexAttribArray(location);
 }
 
 class Program {
@@ -205,12 +243,72 @@ struct ViewportRenderer::Programs {
         background(gl, kBackgroundVertex, kBackgroundFragment, "background") {}
 };
 
-ViewportRenderer::ViewportRenderer(const GlFunctions& gl) : gl_(gl) {
-  programs_ = new Programs(gl);
-  gl.GenVertexArrays(1, &vertexArray_);
-  gl.GenBuffers(4, buffers_);
-  gl.GenBuffers(2, sphereBuffers_);
+// The uploaded scene: OpenGL buffers, and what drawing each needs.
+struct ViewportRenderer::Gpu {
+  struct Mesh {
+    GLuint buffers[4] = {};  // positions, normals, colours (when it has them), indices
+    GLsizei indexCount = 0;
+    bool vertexColours = false;
+    Mat4 model{};
+    std::array<float, 9> normalMatrix{};
+    Vector colour;
+  };
+  struct Lines {
+    GLuint buffers[2] = {};  // positions, pairs
+    GLsizei indexCount = 0;
+    Mat4 model{};
+    Vector colour;
+  };
+  // One pass's marks: sphere instances (centre, radii, colour), and vertices (position,
+  // colour, point data) of lines, then points clipped by depth, then points that are not.
+  struct Marks {
+    GLuint buffers[2] = {};  // sphere instances, vertices
+    GLsizei spheres = 0;
+    GLint lineVertices = 0;
+    GLint clippedPoints = 0;
+    GLint unclippedPoints = 0;
+  };
 
+  const GlFunctions& gl;
+  GLuint vertexArray = 0;
+  GLuint sphere[2] = {};  // the unit sphere: positions (also its normals), indices
+  GLsizei sphereIndexCount = 0;
+  std::vector<Mesh> meshes;
+  std::vector<Lines> lines;
+  Marks marks[2];  // object pass, handles pass
+
+  explicit Gpu(const GlFunctions& g) : gl(g) {
+    gl.GenVertexArrays(1, &vertexArray);
+    gl.GenBuffers(2, sphere);
+    for (Marks& m : marks) {
+      gl.GenBuffers(2, m.buffers);
+    }
+  }
+  ~Gpu() {
+    Clear();
+    for (Marks& m : marks) {
+      gl.DeleteBuffers(2, m.buffers);
+    }
+    gl.DeleteBuffers(2, sphere);
+    gl.DeleteVertexArrays(1, &vertexArray);
+  }
+  Gpu(const Gpu&) = delete;
+  Gpu& operator=(const Gpu&) = delete;
+
+  void Clear() {
+    for (Mesh& m : meshes) {
+      gl.DeleteBuffers(4, m.buffers);
+    }
+    for (Lines& l : lines) {
+      gl.DeleteBuffers(2, l.buffers);
+    }
+    meshes.clear();
+    lines.clear();
+  }
+};
+
+ViewportRenderer::ViewportRenderer(const GlFunctions& gl)
+    : gl_(gl), programs_(std::make_unique<Programs>(gl)), gpu_(std::make_unique<Gpu>(gl)) {
   // A unit sphere whose positions are also its normals.
   std::vector<float> points;
   std::vector<GLuint> indices;
@@ -228,44 +326,113 @@ ViewportRenderer::ViewportRenderer(const GlFunctions& gl) : gl_(gl) {
       indices.insert(indices.end(), {a, b, a + 1, a + 1, b, b + 1});
     }
   }
-  sphereIndexCount_ = static_cast<int>(indices.size());
-  gl.BindBuffer(GL_ARRAY_BUFFER, sphereBuffers_[0]);
-  gl.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(points.size() * sizeof(float)), points.data(), GL_STATIC_DRAW);
-  gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, sphereBuffers_[1]);
-  gl.BufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(GLuint)), indices.data(),
-                GL_STATIC_DRAW);
+  gpu_->sphereIndexCount = static_cast<GLsizei>(indices.size());
+  gl.BindVertexArray(gpu_->vertexArray);
+  Fill(gl, GL_ARRAY_BUFFER, gpu_->sphere[0], points);
+  Fill(gl, GL_ELEMENT_ARRAY_BUFFER, gpu_->sphere[1], indices);
+  gl.BindVertexArray(0);
 }
 
-ViewportRenderer::~ViewportRenderer() {
-  gl_.DeleteBuffers(2, sphereBuffers_);
-  gl_.DeleteBuffers(4, buffers_);
-  gl_.DeleteVertexArrays(1, &vertexArray_);
-  delete programs_;
-}
+ViewportRenderer::~ViewportRenderer() = default;
 
-void ViewportRenderer::Render(const ViewportScene& scene, const Camera& camera, int width, int height,
-                              float pixelScale) {
+void ViewportRenderer::Upload(const ViewportScene& scene) {
   const GlFunctions& gl = gl_;
-  gl.Viewport(0, 0, width, height);
-  gl.BindVertexArray(vertexArray_);
+  Gpu& gpu = *gpu_;
+  gpu.Clear();
+  gl.BindVertexArray(gpu.vertexArray);
+  for (const SceneMesh& mesh : scene.meshes) {
+    Gpu::Mesh& m = gpu.meshes.emplace_back();
+    gl.GenBuffers(4, m.buffers);
+    const MeshArrays& a = mesh.arrays;
+    Fill(gl, GL_ARRAY_BUFFER, m.buffers[0], a.positions);
+    Fill(gl, GL_ARRAY_BUFFER, m.buffers[1], a.normals);
+    m.vertexColours = !a.colours.empty();
+    if (m.vertexColours) {
+      Fill(gl, GL_ARRAY_BUFFER, m.buffers[2], a.colours);
+    }
+    Fill(gl, GL_ELEMENT_ARRAY_BUFFER, m.buffers[3], a.indices);
+    m.indexCount = static_cast<GLsizei>(a.indices.size());
+    m.model = ToMat4(mesh.model);
+    m.normalMatrix = NormalMatrix(mesh.model);
+    m.colour = mesh.colour;
+  }
+  for (const SceneLines& lines : scene.lines) {
+    Gpu::Lines& l = gpu.lines.emplace_back();
+    gl.GenBuffers(2, l.buffers);
+    Fill(gl, GL_ARRAY_BUFFER, l.buffers[0], lines.positions);
+    Fill(gl, GL_ELEMENT_ARRAY_BUFFER, l.buffers[1], lines.pairs);
+    l.indexCount = static_cast<GLsizei>(lines.pairs.size());
+    l.model = ToMat4(lines.model);
+    l.colour = lines.colour;
+  }
+  largestPoint_ = 0.0f;
+  const ViewMarks* passes[2] = {&scene.objectPass, &scene.handlesPass};
+  for (int pass = 0; pass < 2; ++pass) {
+    const ViewMarks& marks = *passes[pass];
+    Gpu::Marks& m = gpu.marks[pass];
+    std::vector<float> instances;
+    instances.reserve(marks.spheres.size() * 10);
+    for (const SphereMark& s : marks.spheres) {
+      Append(instances, s.centre);
+      Append(instances, s.radii);
+      Append(instances, s.colour);
+      instances.push_back(1.0f);
+    }
+    Fill(gl, GL_ARRAY_BUFFER, m.buffers[0], instances);
+    m.spheres = static_cast<GLsizei>(marks.spheres.size());
+
+    std::vector<float> vertices;
+    vertices.reserve((marks.lines.size() * 2 + marks.points.size()) * 9);
+    const auto vertex = [&vertices](const Vector& p, const Vector& colour, float pixels, float round) {
+      Append(vertices, p);
+      Append(vertices, colour);
+      vertices.insert(vertices.end(), {1.0f, pixels, round});
+    };
+    for (const LineMark& line : marks.lines) {
+      vertex(line.from, line.colour, 1.0f, 0.0f);
+      vertex(line.to, line.colour, 1.0f, 0.0f);
+    }
+    m.lineVertices = static_cast<GLint>(marks.lines.size() * 2);
+    m.clippedPoints = m.unclippedPoints = 0;
+    for (bool unclipped : {false, true}) {
+      for (const PointMark& point : marks.points) {
+        if (point.unclipped == unclipped) {
+          vertex(point.position, point.colour, static_cast<float>(point.pixels), point.round ? 1.0f : 0.0f);
+          ++(unclipped ? m.unclippedPoints : m.clippedPoints);
+          largestPoint_ = std::max(largestPoint_, static_cast<float>(point.pixels));
+        }
+      }
+    }
+    Fill(gl, GL_ARRAY_BUFFER, m.buffers[1], vertices);
+  }
+  gl.BindVertexArray(0);
+}
+
+void ViewportRenderer::Draw(const Camera& camera, const ViewRegion& region) {
+  const GlFunctions& gl = gl_;
+  gl.Viewport(0, 0, region.partWidth, region.partHeight);
+  gl.BindVertexArray(gpu_->vertexArray);
   gl.Disable(GL_DEPTH_TEST);
   gl.ClearColor(0.0f, 0.0f, 0.0f, 1.0f);
   gl.ClearDepth(1.0);
   gl.DepthMask(GL_TRUE);
   gl.Clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  programs_->background.Use();
+  const Program& background = programs_->background;
+  background.Use();
+  gl.Uniform2f(background.Uniform("uPart"), static_cast<float>(region.partHeight) / static_cast<float>(region.height),
+               static_cast<float>(region.y) / static_cast<float>(region.height));
   gl.DrawArrays(GL_TRIANGLES, 0, 3);
 
   gl.Enable(GL_DEPTH_TEST);
   gl.DepthFunc(GL_LEQUAL);
   gl.Enable(GL_PROGRAM_POINT_SIZE);
-  const Mat4 viewProjection = camera.ViewProjection();
-  DrawMeshes(scene, viewProjection, camera);
-  DrawLines(scene, viewProjection, pixelScale);
-  DrawMarks(scene.objectPass, viewProjection, camera, pixelScale);
+  const Mat4 viewProjection = Multiply(PartOfView(region), camera.ViewProjection());
+  DrawMeshes(viewProjection, camera);
+  DrawLines(viewProjection, region.pixelScale);
+  DrawMarks(0, viewProjection, camera, region.pixelScale);
   // Handles stay visible wherever they are, as in any viewport.
   gl.Disable(GL_DEPTH_TEST);
-  DrawMarks(scene.handlesPass, viewProjection, camera, pixelScale);
+  DrawMarks(1, viewProjection, camera, region.pixelScale);
   gl.Enable(GL_DEPTH_TEST);
   gl.BindVertexArray(0);
 
@@ -277,7 +444,7 @@ void ViewportRenderer::Render(const ViewportScene& scene, const Camera& camera, 
   }
 }
 
-void ViewportRenderer::DrawMeshes(const ViewportScene& scene, const Mat4& viewProjection, const Camera& camera) {
+void ViewportRenderer::DrawMeshes(const Mat4& viewProjection, const Camera& camera) {
   const GlFunctions& gl = gl_;
   const Program& program = programs_->surface;
   program.Use();
@@ -289,43 +456,31 @@ void ViewportRenderer::DrawMeshes(const ViewportScene& scene, const Mat4& viewPr
   // Surfaces step back a little, so lines and marks lying on them stay in front.
   gl.Enable(GL_POLYGON_OFFSET_FILL);
   gl.PolygonOffset(1.0f, 2.0f);
-  for (const SceneMesh& mesh : scene.meshes) {
-    const MeshArrays& a = mesh.arrays;
-    program.Set("uModel", ToMat4(mesh.model));
-    program.Set("uNormalMatrix", NormalMatrix(mesh.model));
-    gl.BindBuffer(GL_ARRAY_BUFFER, buffers_[0]);
-    gl.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(a.positions.size() * sizeof(float)), a.positions.data(),
-                  GL_STREAM_DRAW);
-    gl.VertexAttribPointer(kPosition, 3, GL_FLOAT, GL_FALSE, 0, nullptr);
-    gl.EnableVertexAttribArray(kPosition);
-    gl.BindBuffer(GL_ARRAY_BUFFER, buffers_[1]);
-    gl.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(a.normals.size() * sizeof(float)), a.normals.data(),
-                  GL_STREAM_DRAW);
-    gl.VertexAttribPointer(kNormal, 3, GL_FLOAT, GL_FALSE, 0, nullptr);
-    gl.EnableVertexAttribArray(kNormal);
-    if (!a.colours.empty()) {
-      gl.BindBuffer(GL_ARRAY_BUFFER, buffers_[2]);
-      gl.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(a.colours.size() * sizeof(float)), a.colours.data(),
-                    GL_STREAM_DRAW);
-      gl.VertexAttribPointer(kColour, 4, GL_FLOAT, GL_FALSE, 0, nullptr);
-      gl.EnableVertexAttribArray(kColour);
+  for (const Gpu::Mesh& mesh : gpu_->meshes) {
+    program.Set("uModel", mesh.model);
+    program.Set("uNormalMatrix", mesh.normalMatrix);
+    gl.BindBuffer(GL_ARRAY_BUFFER, mesh.buffers[0]);
+    Attribute(gl, kPosition, 3);
+    gl.BindBuffer(GL_ARRAY_BUFFER, mesh.buffers[1]);
+    Attribute(gl, kNormal, 3);
+    if (mesh.vertexColours) {
+      gl.BindBuffer(GL_ARRAY_BUFFER, mesh.buffers[2]);
+      Attribute(gl, kColour, 4);
     } else {
       gl.DisableVertexAttribArray(kColour);
       gl.VertexAttrib4f(kColour, static_cast<float>(mesh.colour.x), static_cast<float>(mesh.colour.y),
                         static_cast<float>(mesh.colour.z), 1.0f);
     }
-    gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers_[3]);
-    gl.BufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(a.indices.size() * sizeof(UInt32)),
-                  a.indices.data(), GL_STREAM_DRAW);
-    gl.DrawElements(GL_TRIANGLES, static_cast<GLsizei>(a.indices.size()), GL_UNSIGNED_INT, nullptr);
+    gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, mesh.buffers[3]);
+    gl.DrawElements(GL_TRIANGLES, mesh.indexCount, GL_UNSIGNED_INT, nullptr);
   }
   gl.Disable(GL_POLYGON_OFFSET_FILL);
-  gl.DisableVertexAttribArray(kPosition);
-  gl.DisableVertexAttribArray(kNormal);
-  gl.DisableVertexAttribArray(kColour);
+  for (GLuint location : {kPosition, kNormal, kColour}) {
+    gl.DisableVertexAttribArray(location);
+  }
 }
 
-void ViewportRenderer::DrawLines(const ViewportScene& scene, const Mat4& viewProjection, float pixelScale) {
+void ViewportRenderer::DrawLines(const Mat4& viewProjection, float pixelScale) {
   const GlFunctions& gl = gl_;
   const Program& program = programs_->flat;
   program.Use();
@@ -333,36 +488,22 @@ void ViewportRenderer::DrawLines(const ViewportScene& scene, const Mat4& viewPro
   program.Set("uPixelScale", pixelScale);
   gl.LineWidth(kLinePixels * pixelScale);
   gl.VertexAttrib4f(kPoint, 1.0f, 0.0f, 0.0f, 1.0f);
-  for (const SceneLines& lines : scene.lines) {
-    program.Set("uModel", ToMat4(lines.model));
+  for (const Gpu::Lines& lines : gpu_->lines) {
+    program.Set("uModel", lines.model);
     gl.VertexAttrib4f(kColour, static_cast<float>(lines.colour.x), static_cast<float>(lines.colour.y),
                       static_cast<float>(lines.colour.z), 1.0f);
-    gl.BindBuffer(GL_ARRAY_BUFFER, buffers_[0]);
-    gl.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(lines.positions.size() * sizeof(float)),
-                  lines.positions.data(), GL_STREAM_DRAW);
-    gl.VertexAttribPointer(kPosition, 3, GL_FLOAT, GL_FALSE, 0, nullptr);
-    gl.EnableVertexAttribArray(kPosition);
-    gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, buffers_[3]);
-    gl.BufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(lines.pairs.size() * sizeof(UInt32)),
-                  lines.pairs.data(), GL_STREAM_DRAW);
-    gl.DrawElements(GL_LINES, static_cast<GLsizei>(lines.pairs.size()), GL_UNSIGNED_INT, nullptr);
+    gl.BindBuffer(GL_ARRAY_BUFFER, lines.buffers[0]);
+    Attribute(gl, kPosition, 3);
+    gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, lines.buffers[1]);
+    gl.DrawElements(GL_LINES, lines.indexCount, GL_UNSIGNED_INT, nullptr);
   }
   gl.DisableVertexAttribArray(kPosition);
 }
 
-void ViewportRenderer::DrawMarks(const ViewMarks& marks, const Mat4& viewProjection, const Camera& camera,
-                                 float pixelScale) {
+void ViewportRenderer::DrawMarks(int pass, const Mat4& viewProjection, const Camera& camera, float pixelScale) {
   const GlFunctions& gl = gl_;
-  if (!marks.spheres.empty()) {
-    // One instance per sphere: centre, radii, colour.
-    std::vector<float> instances;
-    instances.reserve(marks.spheres.size() * 10);
-    for (const SphereMark& s : marks.spheres) {
-      Append(instances, s.centre);
-      Append(instances, s.radii);
-      Append(instances, s.colour);
-      instances.push_back(1.0f);
-    }
+  const Gpu::Marks& marks = gpu_->marks[pass];
+  if (marks.spheres > 0) {
     const Program& program = programs_->surface;
     program.Use();
     program.Set("uViewProjection", viewProjection);
@@ -370,60 +511,29 @@ void ViewportRenderer::DrawMarks(const ViewMarks& marks, const Mat4& viewProject
     program.Set("uParallel", camera.IsParallel() ? 1.0f : 0.0f);
     program.Set("uModel", kIdentity);
     program.Set("uNormalMatrix", kIdentity3);
-    gl.BindBuffer(GL_ARRAY_BUFFER, sphereBuffers_[0]);
-    gl.VertexAttribPointer(kPosition, 3, GL_FLOAT, GL_FALSE, 0, nullptr);
-    gl.VertexAttribPointer(kNormal, 3, GL_FLOAT, GL_FALSE, 0, nullptr);
-    gl.EnableVertexAttribArray(kPosition);
-    gl.EnableVertexAttribArray(kNormal);
-    gl.BindBuffer(GL_ARRAY_BUFFER, buffers_[1]);
-    gl.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(instances.size() * sizeof(float)), instances.data(),
-                  GL_STREAM_DRAW);
-    constexpr GLsizei stride = 10 * sizeof(float);
-    const GLuint perInstance[3] = {kCentre, kRadii, kColour};
-    const GLint sizes[3] = {3, 3, 4};
-    std::size_t offset = 0;
-    for (int i = 0; i < 3; ++i) {
-      gl.VertexAttribPointer(perInstance[i], sizes[i], GL_FLOAT, GL_FALSE, stride,
-                             reinterpret_cast<const void*>(offset * sizeof(float)));
-      gl.VertexAttribDivisor(perInstance[i], 1);
-      gl.EnableVertexAttribArray(perInstance[i]);
-      offset += static_cast<std::size_t>(sizes[i]);
+    gl.BindBuffer(GL_ARRAY_BUFFER, gpu_->sphere[0]);
+    Attribute(gl, kPosition, 3);
+    Attribute(gl, kNormal, 3);
+    gl.BindBuffer(GL_ARRAY_BUFFER, marks.buffers[0]);
+    Attribute(gl, kCentre, 3, 10, 0);
+    Attribute(gl, kRadii, 3, 10, 3);
+    Attribute(gl, kColour, 4, 10, 6);
+    for (GLuint location : {kCentre, kRadii, kColour}) {
+      gl.VertexAttribDivisor(location, 1);
     }
-    gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, sphereBuffers_[1]);
-    gl.DrawElementsInstanced(GL_TRIANGLES, sphereIndexCount_, GL_UNSIGNED_INT, nullptr,
-                             static_cast<GLsizei>(marks.spheres.size()));
-    for (GLuint location : perInstance) {
+    gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, gpu_->sphere[1]);
+    gl.DrawElementsInstanced(GL_TRIANGLES, gpu_->sphereIndexCount, GL_UNSIGNED_INT, nullptr, marks.spheres);
+    for (GLuint location : {kCentre, kRadii, kColour}) {
       gl.VertexAttribDivisor(location, 0);
+    }
+    for (GLuint location : {kPosition, kNormal, kCentre, kRadii, kColour}) {
       gl.DisableVertexAttribArray(location);
     }
-    gl.DisableVertexAttribArray(kPosition);
-    gl.DisableVertexAttribArray(kNormal);
+    gl.VertexAttrib3f(kCentre, 0.0f, 0.0f, 0.0f);
+    gl.VertexAttrib3f(kRadii, 1.0f, 1.0f, 1.0f);
   }
-
-  if (marks.lines.empty() && marks.points.empty()) {
+  if (marks.lineVertices + marks.clippedPoints + marks.unclippedPoints == 0) {
     return;
-  }
-  // Lines, then points clipped by depth, then points that are not: position, colour and
-  // point data per vertex.
-  std::vector<float> vertices;
-  vertices.reserve((marks.lines.size() * 2 + marks.points.size()) * 9);
-  const auto vertex = [&vertices](const Vector& p, const Vector& colour, float pixels, float round) {
-    Append(vertices, p);
-    Append(vertices, colour);
-    vertices.insert(vertices.end(), {1.0f, pixels, round});
-  };
-  for (const LineMark& line : marks.lines) {
-    vertex(line.from, line.colour, 1.0f, 0.0f);
-    vertex(line.to, line.colour, 1.0f, 0.0f);
-  }
-  GLint clipped = 0;
-  for (bool unclipped : {false, true}) {
-    for (const PointMark& point : marks.points) {
-      if (point.unclipped == unclipped) {
-        vertex(point.position, point.colour, static_cast<float>(point.pixels), point.round ? 1.0f : 0.0f);
-        clipped += unclipped ? 0 : 1;
-      }
-    }
   }
   const Program& program = programs_->flat;
   program.Use();
@@ -431,21 +541,14 @@ void ViewportRenderer::DrawMarks(const ViewMarks& marks, const Mat4& viewProject
   program.Set("uModel", kIdentity);
   program.Set("uPixelScale", pixelScale);
   gl.LineWidth(pixelScale);
-  gl.BindBuffer(GL_ARRAY_BUFFER, buffers_[1]);
-  gl.BufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(float)), vertices.data(),
-                GL_STREAM_DRAW);
-  constexpr GLsizei stride = 9 * sizeof(float);
-  gl.VertexAttribPointer(kPosition, 3, GL_FLOAT, GL_FALSE, stride, nullptr);
-  gl.VertexAttribPointer(kColour, 4, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(3 * sizeof(float)));
-  gl.VertexAttribPointer(kPoint, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(7 * sizeof(float)));
-  for (GLuint location : {kPosition, kColour, kPoint}) {
-    gl.EnableVertexAttribArray(location);
-  }
-  const auto lineVertices = static_cast<GLint>(marks.lines.size() * 2);
-  gl.DrawArrays(GL_LINES, 0, lineVertices);
-  gl.DrawArrays(GL_POINTS, lineVertices, clipped);
+  gl.BindBuffer(GL_ARRAY_BUFFER, marks.buffers[1]);
+  Attribute(gl, kPosition, 3, 9, 0);
+  Attribute(gl, kColour, 4, 9, 3);
+  Attribute(gl, kPoint, 2, 9, 7);
+  gl.DrawArrays(GL_LINES, 0, marks.lineVertices);
+  gl.DrawArrays(GL_POINTS, marks.lineVertices, marks.clippedPoints);
   gl.Enable(GL_DEPTH_CLAMP);
-  gl.DrawArrays(GL_POINTS, lineVertices + clipped, static_cast<GLint>(marks.points.size()) - clipped);
+  gl.DrawArrays(GL_POINTS, marks.lineVertices + marks.clippedPoints, marks.unclippedPoints);
   gl.Disable(GL_DEPTH_CLAMP);
   for (GLuint location : {kPosition, kColour, kPoint}) {
     gl.DisableVertexAttribArray(location);

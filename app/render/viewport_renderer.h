@@ -5,11 +5,32 @@
 // window's.
 #pragma once
 
+#include <memory>
+#include <vector>
+
 #include "app/render/camera.h"
 #include "app/render/gl_functions.h"
 #include "app/render/viewport_scene.h"
 
 namespace vantelle::app {
+
+// The part of a view to draw. The whole view is `width` x `height` pixels; the part from
+// (x, y), counted from the bottom left, `partWidth` x `partHeight` pixels, is drawn into
+// the bound framebuffer's bottom-left corner. Point sizes and line widths are multiplied
+// by `pixelScale`, so a view drawn larger and scaled down keeps them.
+struct ViewRegion {
+  int width = 1;
+  int height = 1;
+  int x = 0;
+  int y = 0;
+  int partWidth = 1;
+  int partHeight = 1;
+  float pixelScale = 1.0f;
+
+  static ViewRegion Whole(int width, int height, float pixelScale = 1.0f) {
+    return {width, height, 0, 0, width, height, pixelScale};
+  }
+};
 
 class ViewportRenderer {
 public:
@@ -20,23 +41,26 @@ public:
   ViewportRenderer(const ViewportRenderer&) = delete;
   ViewportRenderer& operator=(const ViewportRenderer&) = delete;
 
-  // Draws into the bound framebuffer's region of `width` x `height` pixels. Point sizes and
-  // line widths are multiplied by `pixelScale`, so a picture drawn larger and scaled down
-  // keeps them. Failure when OpenGL reports an error.
-  void Render(const ViewportScene& scene, const Camera& camera, int width, int height, float pixelScale);
+  // Hands the scene to OpenGL, replacing the one before; Draw may then run any number of
+  // times (the parts of a picture, the frames of a view).
+  void Upload(const ViewportScene& scene);
+  // Draws the uploaded scene. Failure when OpenGL reports an error.
+  void Draw(const Camera& camera, const ViewRegion& region);
+  // The widest point mark of the uploaded scene in pixels (before the pixel scale): parts
+  // of a picture overlap by half of it so that no mark is cut at their seams.
+  float LargestPoint() const { return largestPoint_; }
 
 private:
   struct Programs;
-  void DrawMeshes(const ViewportScene& scene, const Mat4& viewProjection, const Camera& camera);
-  void DrawLines(const ViewportScene& scene, const Mat4& viewProjection, float pixelScale);
-  void DrawMarks(const ViewMarks& marks, const Mat4& viewProjection, const Camera& camera, float pixelScale);
+  struct Gpu;
+  void DrawMeshes(const Mat4& viewProjection, const Camera& camera);
+  void DrawLines(const Mat4& viewProjection, float pixelScale);
+  void DrawMarks(int pass, const Mat4& viewProjection, const Camera& camera, float pixelScale);
 
   const GlFunctions& gl_;
-  Programs* programs_ = nullptr;
-  unsigned vertexArray_ = 0;
-  unsigned buffers_[4] = {};  // positions, normals or per-mark data, colours, indices
-  unsigned sphereBuffers_[2] = {};  // the unit sphere: positions (also its normals), indices
-  int sphereIndexCount_ = 0;
+  std::unique_ptr<Programs> programs_;
+  std::unique_ptr<Gpu> gpu_;
+  float largestPoint_ = 0.0f;
 };
 
 }  // namespace vantelle::app
