@@ -13,6 +13,9 @@ packages=(
   # along). The tests import the exported files into Blender, whose glTF importer needs
   # numpy, which the blender package does not pull in.
   libtinygltf-dev blender python3-numpy
+  # Pictures: Mesa's offscreen OpenGL (software, so no display and no GPU are needed), the
+  # OpenGL declarations and libpng.
+  libosmesa6-dev libgl-dev libpng-dev
 )
 # A node from elsewhere (nodesource, nvm) clashes with Debian's nodejs/npm packages, so
 # Debian's are only the fallback.
