@@ -1,11 +1,7 @@
 #include "app/gltf_export.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -14,7 +10,6 @@
 #include <limits>
 #include <map>
 #include <string>
-#include <system_error>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -361,58 +356,23 @@ tinygltf::Model BuildGltfModel(const BaseDocument* doc) {
   return std::move(builder.Finish());
 }
 
-StagedGlb::StagedGlb(const tinygltf::Model& model, const Filename& path) : target_(path.GetPath()) {
-  const std::string shown = target_.string();
-  if (target_.empty() || !target_.has_filename()) {
-    throw Failure("cannot write " + (shown.empty() ? std::string("\"\"") : shown) + ": not a file name");
-  }
-  // Caught before writing a whole file that could never take its place.
-  std::error_code error;
-  if (std::filesystem::is_directory(target_, error)) {
-    throw Failure("cannot write " + shown + ": " + ErrorText(EISDIR));
-  }
-  const std::string temporary = CreateTemporaryBeside(target_, shown);
-  // The destructor does not run for an object never made, so the file is removed here on
-  // every way out but success.
-  struct Cleanup {
-    const std::string* path;
-    ~Cleanup() {
-      if (path != nullptr) {
-        std::remove(path->c_str());
-      }
+StagedFile StageGlb(const tinygltf::Model& model, const Filename& path) {
+  const std::string shown = path.GetPath().string();
+  return StagedFile(path.GetPath(), [&model, &shown](const std::string& temporary) {
+    tinygltf::TinyGLTF writer;
+    errno = 0;
+    const bool written = writer.WriteGltfSceneToFile(&model, temporary, true, true, false, true);
+    const int writeError = errno;
+    // The writer does not check its stream, so the file itself tells whether all of it
+    // arrived (a full disk cuts it short).
+    if (!written || !IsCompleteGlb(temporary)) {
+      throw Failure("cannot write " + shown + ": " +
+                    (writeError != 0 ? ErrorText(writeError) : "the file is incomplete"));
     }
-  } cleanup{&temporary};
-
-  tinygltf::TinyGLTF writer;
-  errno = 0;
-  const bool written = writer.WriteGltfSceneToFile(&model, temporary, true, true, false, true);
-  const int writeError = errno;
-  // The writer does not check its stream, so the file itself tells whether all of it
-  // arrived (a full disk cuts it short).
-  if (!written || !IsCompleteGlb(temporary)) {
-    throw Failure("cannot write " + shown + ": " + (writeError != 0 ? ErrorText(writeError) : "the file is incomplete"));
-  }
-  temporary_ = temporary;
-  cleanup.path = nullptr;
+  });
 }
 
-StagedGlb::StagedGlb(StagedGlb&& other) noexcept
-    : temporary_(std::exchange(other.temporary_, std::string())), target_(std::move(other.target_)) {}
-
-StagedGlb::~StagedGlb() {
-  if (!temporary_.empty()) {
-    std::remove(temporary_.c_str());
-  }
-}
-
-void StagedGlb::Commit() {
-  if (std::rename(temporary_.c_str(), target_.c_str()) != 0) {
-    throw Failure("cannot write " + target_.string() + ": " + ErrorText(errno));
-  }
-  temporary_.clear();
-}
-
-void WriteGltfModel(const tinygltf::Model& model, const Filename& path) { StagedGlb(model, path).Commit(); }
+void WriteGltfModel(const tinygltf::Model& model, const Filename& path) { StageGlb(model, path).Commit(); }
 
 void WriteGlb(BaseDocument* doc, const Filename& path) { WriteGltfModel(BuildGltfModel(doc), path); }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "app/staged_file.h"
 #include "host/files/files.h"
 #include "host/scene/document.h"
 
@@ -17,24 +18,9 @@ namespace vantelle::app {
 tinygltf::Model BuildGltfModel(const BaseDocument* doc);
 
 // A whole .glb under a temporary name beside its target, so that the target changes only
-// on Commit and several files can wait to replace theirs together. A file never committed
-// is removed. Throws a Failure naming the target.
-class StagedGlb {
-public:
-  StagedGlb(const tinygltf::Model& model, const Filename& path);
-  StagedGlb(StagedGlb&& other) noexcept;
-  StagedGlb(const StagedGlb&) = delete;
-  StagedGlb& operator=(const StagedGlb&) = delete;
-  StagedGlb& operator=(StagedGlb&&) = delete;
-  ~StagedGlb();
-
-  // Renames the file over the target.
-  void Commit();
-
-private:
-  std::string temporary_;  // empty once committed or moved from
-  std::filesystem::path target_;
-};
+// on Commit and several files can wait to replace theirs together. Throws a Failure naming
+// the target.
+StagedFile StageGlb(const tinygltf::Model& model, const Filename& path);
 
 // Stages the model and commits it at once.
 void WriteGltfModel(const tinygltf::Model& model, const Filename& path);

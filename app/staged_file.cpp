@@ -34,40 +34,51 @@ std::string CreateTemporaryBeside(const std::filesystem::path& target, const std
   throw Failure("cannot write " + shown + ": no free temporary name in its folder");
 }
 
-StagedFile::StagedFile(const std::filesystem::path& target, const std::vector<unsigned char>& bytes)
+StagedFile::StagedFile(const std::filesystem::path& target,
+                       const std::function<void(const std::string& temporary)>& write)
     : target_(target) {
   const std::string shown = target_.string();
   if (target_.empty() || !target_.has_filename()) {
     throw Failure("cannot write " + (shown.empty() ? std::string("\"\"") : shown) + ": not a file name");
   }
+  // Caught before writing a whole file that could never take its place.
   std::error_code error;
   if (std::filesystem::is_directory(target_, error)) {
     throw Failure("cannot write " + shown + ": " + ErrorText(EISDIR));
   }
   const std::string temporary = CreateTemporaryBeside(target_, shown);
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-  int writeError = fd < 0 ? errno : 0;
-  std::size_t written = 0;
-  while (fd >= 0 && written < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n <= 0) {
-      writeError = n < 0 ? errno : ENOSPC;
-      break;
-    }
-    written += static_cast<std::size_t>(n);
-  }
-  if (fd >= 0 && ::close(fd) != 0 && writeError == 0) {
-    writeError = errno;
-  }
-  if (writeError != 0) {
+  try {
+    write(temporary);
+  } catch (...) {
     std::remove(temporary.c_str());
-    throw Failure("cannot write " + shown + ": " + ErrorText(writeError));
+    throw;
   }
   temporary_ = temporary;
 }
+
+StagedFile::StagedFile(const std::filesystem::path& target, const std::vector<unsigned char>& bytes)
+    : StagedFile(target, [&target, &bytes](const std::string& temporary) {
+        const int fd = ::open(temporary.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        int error = fd < 0 ? errno : 0;
+        std::size_t written = 0;
+        while (fd >= 0 && written < bytes.size()) {
+          const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+          if (n < 0 && errno == EINTR) {
+            continue;
+          }
+          if (n <= 0) {
+            error = n < 0 ? errno : ENOSPC;
+            break;
+          }
+          written += static_cast<std::size_t>(n);
+        }
+        if (fd >= 0 && ::close(fd) != 0 && error == 0) {
+          error = errno;
+        }
+        if (error != 0) {
+          throw Failure("cannot write " + target.string() + ": " + ErrorText(error));
+        }
+      }) {}
 
 StagedFile::StagedFile(StagedFile&& other) noexcept
     : temporary_(std::exchange(other.temporary_, std::string())), target_(std::move(other.target_)) {}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,11 +17,14 @@ std::string CreateTemporaryBeside(const std::filesystem::path& target, const std
 // The system's words for an errno value.
 std::string ErrorText(int error);
 
-// `bytes` written whole beside `target`. Commit puts them in the target's place; a staged
+// A file written whole beside `target`. Commit puts it in the target's place; a staged
 // file never committed is removed.
 class StagedFile {
 public:
-  // Failure naming the target when it is no file name, is a folder, or cannot be written.
+  // Has `write` fill a new temporary file, given its path; `write` throws a Failure when
+  // it cannot. Failure naming the target when it is no file name or is a folder.
+  StagedFile(const std::filesystem::path& target, const std::function<void(const std::string& temporary)>& write);
+  // `bytes` as the file; Failure naming the target when they cannot be written.
   StagedFile(const std::filesystem::path& target, const std::vector<unsigned char>& bytes);
   StagedFile(StagedFile&& other) noexcept;
   StagedFile& operator=(StagedFile&&) = delete;

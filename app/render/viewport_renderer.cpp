@@ -183,7 +183,13 @@ class Program {
 public:
   Program(const GlFunctions& gl, const char* vertex, const char* fragment, const char* name) : gl_(gl) {
     const GLuint vs = Compile(GL_VERTEX_SHADER, vertex, name);
-    const GLuint fs = Compile(GL_FRAGMENT_SHADER, fragment, name);
+    GLuint fs = 0;
+    try {
+      fs = Compile(GL_FRAGMENT_SHADER, fragment, name);
+    } catch (...) {
+      gl.DeleteShader(vs);
+      throw;
+    }
     id_ = gl.CreateProgram();
     gl.AttachShader(id_, vs);
     gl.AttachShader(id_, fs);
