@@ -11,26 +11,21 @@ namespace vantelle::app {
 
 class OffscreenContext {
 public:
-  // A current context drawing into a width x height RGBA image. Failure naming what is
-  // missing when Mesa or its OpenGL 3.3 core profile cannot be had.
-  OffscreenContext(int width, int height);
+  // A current context. It draws into framebuffers of its own making (see Framebuffer);
+  // its window-system image is a token. Failure naming what is missing when Mesa or its
+  // OpenGL 3.3 core profile cannot be had.
+  OffscreenContext();
   ~OffscreenContext();
   OffscreenContext(const OffscreenContext&) = delete;
   OffscreenContext& operator=(const OffscreenContext&) = delete;
 
   const GlFunctions& Gl() const { return gl_; }
-  int Width() const { return width_; }
-  int Height() const { return height_; }
-  // The image after glFinish: rows from the bottom up, four bytes per pixel.
-  const std::vector<unsigned char>& Pixels() const { return pixels_; }
 
 private:
   struct Library;
   const Library* library_;
   void* context_ = nullptr;
-  int width_;
-  int height_;
-  std::vector<unsigned char> pixels_;
+  std::vector<unsigned char> token_;
   GlFunctions gl_;
 };
 

@@ -129,8 +129,7 @@ PictureRenderer::~PictureRenderer() {
 
 Picture PictureRenderer::Draw(BaseDocument* doc) {
   if (context_ == nullptr) {
-    // Drawing goes to a framebuffer of its own; the context's image is a token.
-    context_ = std::make_unique<OffscreenContext>(16, 16);
+    context_ = std::make_unique<OffscreenContext>();
     renderer_ = std::make_unique<ViewportRenderer>(context_->Gl());
   }
   const ViewportScene scene = CollectViewportScene(doc);
