@@ -13,7 +13,9 @@
 
 namespace vantelle::app {
 
-std::string ErrorText(int error) { return std::generic_category().message(error); }
+std::string ErrorText(int error) {
+  return std::generic_category().message(error);
+}
 
 std::string CreateTemporaryBeside(const std::filesystem::path& target, const std::string& shown) {
   static std::atomic<unsigned> counter{0};

@@ -24,7 +24,9 @@ inline constexpr std::array<HandleSpec, kHandleCount> kHandles = {
     HandleSpec{SURFO_HEIGHT, Vector(0.0, 1.0, 0.0)},
 };
 
-bool IsHandle(Int32 i) { return i >= 0 && i < kHandleCount; }
+bool IsHandle(Int32 i) {
+  return i >= 0 && i < kHandleCount;
+}
 
 void DrawMarker(BaseDraw& bd, Int32 style, Float d, const PlotSample& sample) {
   const Vector& p = sample.position;
@@ -33,16 +35,13 @@ void DrawMarker(BaseDraw& bd, Int32 style, Float d, const PlotSample& sample) {
       bd.SetPointSize(2.0 * d);
       bd.DrawHandle(p, DRAWHANDLE::CUSTOM, NOCLIP_D);
       break;
-    case SURFO_POINTSTYLE_SPHERE:
-      bd.DrawSphere(p, Vector(d), sample.colour, 0);
-      break;
+    case SURFO_POINTSTYLE_SPHERE: bd.DrawSphere(p, Vector(d), sample.colour, 0); break;
     case SURFO_POINTSTYLE_CROSS:
       // A plus sign in the plot's XY plane; seen from above it is a short dash.
       bd.DrawLine(p - Vector(d, 0.0, 0.0), p + Vector(d, 0.0, 0.0), 0);
       bd.DrawLine(p - Vector(0.0, d, 0.0), p + Vector(0.0, d, 0.0), 0);
       break;
-    default:
-      break;  // a style this version does not know draws no marker
+    default: break;  // a style this version does not know draws no marker
   }
 }
 
@@ -54,8 +53,10 @@ void SurfoObject::GetDimension(const BaseObject* op, Vector* mp, Vector* rad) co
   const BaseContainer& bc = *op->GetDataInstance();
   const Float s = std::abs(bc.GetFloat(SURFO_SIZE)) * 0.5;
   const Float h = std::abs(bc.GetFloat(SURFO_HEIGHT)) * 0.5;
-  if (mp != nullptr) *mp = Vector();
-  if (rad != nullptr) *rad = Vector(s, h, s);
+  if (mp != nullptr)
+    *mp = Vector();
+  if (rad != nullptr)
+    *rad = Vector(s, h, s);
 }
 
 Int32 SurfoObject::GetHandleCount(const BaseObject* /*op*/) const {

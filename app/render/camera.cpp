@@ -89,10 +89,14 @@ Mat4 Multiply(const Mat4& a, const Mat4& b) {
 }  // namespace
 
 ViewKind ParseViewKind(const std::string& text) {
-  if (text == "front") return ViewKind::FRONT;
-  if (text == "top") return ViewKind::TOP;
-  if (text == "right") return ViewKind::RIGHT;
-  if (text == "persp" || text == "perspective") return ViewKind::PERSPECTIVE;
+  if (text == "front")
+    return ViewKind::FRONT;
+  if (text == "top")
+    return ViewKind::TOP;
+  if (text == "right")
+    return ViewKind::RIGHT;
+  if (text == "persp" || text == "perspective")
+    return ViewKind::PERSPECTIVE;
   throw BadInput("--view " + text + ": expected front, top, right or persp");
 }
 
@@ -147,9 +151,7 @@ Camera Camera::Frame(const ViewRequest& request, const Box& bounds, int width, i
   Float azimuth = request.azimuth * kDegrees;
   Float elevation = request.elevation * kDegrees;
   switch (request.kind) {
-    case ViewKind::FRONT:
-      azimuth = elevation = 0.0;
-      break;
+    case ViewKind::FRONT: azimuth = elevation = 0.0; break;
     case ViewKind::TOP:
       azimuth = 0.0;
       elevation = 90.0 * kDegrees;
@@ -158,8 +160,7 @@ Camera Camera::Frame(const ViewRequest& request, const Box& bounds, int width, i
       azimuth = 90.0 * kDegrees;
       elevation = 0.0;
       break;
-    case ViewKind::PERSPECTIVE:
-      break;
+    case ViewKind::PERSPECTIVE: break;
   }
   // The camera orbits the box's centre: azimuth turns it from the front towards +X, and
   // looking straight down, screen-up is +Z, as in a top view.

@@ -77,8 +77,8 @@ private:
   Vector right_{1.0, 0.0, 0.0};
   Vector up_{0.0, 1.0, 0.0};
   Vector forward_{0.0, 0.0, 1.0};
-  Float halfHeight_ = 1.0;    // parallel: half the visible height in scene units
-  Float tanHalfFov_ = 0.27;   // perspective: tan of half the vertical field of view
+  Float halfHeight_ = 1.0;   // parallel: half the visible height in scene units
+  Float tanHalfFov_ = 0.27;  // perspective: tan of half the vertical field of view
   Float aspect_ = 16.0 / 9.0;
   Float near_ = 1.0;
   Float far_ = 1000.0;

@@ -29,7 +29,9 @@ Framebuffer::~Framebuffer() {
   gl_.DeleteRenderbuffers(2, renderbuffers_);
 }
 
-void Framebuffer::Bind() const { gl_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_); }
+void Framebuffer::Bind() const {
+  gl_.BindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+}
 
 void Framebuffer::Read(int x, int y, int width, int height, std::vector<unsigned char>& rgba) const {
   rgba.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);

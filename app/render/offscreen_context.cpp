@@ -1,8 +1,7 @@
 #include "app/render/offscreen_context.h"
 
-#include <dlfcn.h>
-
 #include <GL/osmesa.h>
+#include <dlfcn.h>
 
 #include <string>
 

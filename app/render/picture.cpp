@@ -2,15 +2,14 @@
 
 #include <png.h>
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cctype>
-#include <cmath>
 #include <charconv>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <chrono>
-
-#include <CLI/CLI.hpp>
 
 #include "app/app_error.h"
 #include "app/render/framebuffer.h"
@@ -44,7 +43,8 @@ void Downsample(const std::vector<unsigned char>& band, int rows, int bottom, Pi
   constexpr unsigned area = kScale * kScale;
   for (int r = 0; r + kScale <= rows; r += kScale) {
     const int fromTop = picture.height - 1 - (bottom + r) / kScale;
-    unsigned char* out = picture.rgb.data() + static_cast<std::size_t>(fromTop) * static_cast<std::size_t>(picture.width) * 3;
+    unsigned char* out =
+        picture.rgb.data() + static_cast<std::size_t>(fromTop) * static_cast<std::size_t>(picture.width) * 3;
     for (int x = 0; x < picture.width; ++x) {
       unsigned sum[3] = {0, 0, 0};
       for (int dy = 0; dy < kScale; ++dy) {
@@ -142,7 +142,8 @@ Picture PictureRenderer::Draw(BaseDocument* doc) {
   // all round, so a mark near a seam is drawn whole into both bands.
   const int width = settings_.width * kScale;
   const int height = settings_.height * kScale;
-  const int margin = static_cast<int>(std::ceil(std::min(renderer_->LargestPoint(), 255.0f) * kScale * 0.5f)) + 2 * kScale;
+  const int margin =
+      static_cast<int>(std::ceil(std::min(renderer_->LargestPoint(), 255.0f) * kScale * 0.5f)) + 2 * kScale;
   const long long rowsFit = kBandPixels / (width + 2 * margin) - 2 * margin;
   const int rows = std::clamp(static_cast<int>(rowsFit / kScale * kScale), kScale, height);
   if (band_ == nullptr || band_->Width() < width + 2 * margin || band_->Height() < rows + 2 * margin) {

@@ -2,11 +2,17 @@
 
 namespace vantelle::app {
 
-void MarkCollector::SetMatrix_Matrix(BaseObject* /*op*/, const Matrix& mg) { matrix_ = mg; }
+void MarkCollector::SetMatrix_Matrix(BaseObject* /*op*/, const Matrix& mg) {
+  matrix_ = mg;
+}
 
-void MarkCollector::SetPen(const Vector& col, Int32 /*flags*/) { pen_ = col; }
+void MarkCollector::SetPen(const Vector& col, Int32 /*flags*/) {
+  pen_ = col;
+}
 
-void MarkCollector::SetPointSize(Float pointsize) { pointSize_ = pointsize; }
+void MarkCollector::SetPointSize(Float pointsize) {
+  pointSize_ = pointsize;
+}
 
 void MarkCollector::DrawHandle(const Vector& vp, DRAWHANDLE type, Int32 flags) {
   PointMark mark;
@@ -14,9 +20,7 @@ void MarkCollector::DrawHandle(const Vector& vp, DRAWHANDLE type, Int32 flags) {
   mark.colour = pen_;
   mark.unclipped = (flags & NOCLIP_D) != 0;
   switch (type) {
-    case DRAWHANDLE::CUSTOM:
-      mark.pixels = pointSize_;
-      break;
+    case DRAWHANDLE::CUSTOM: mark.pixels = pointSize_; break;
     case DRAWHANDLE::MIDDLE:
       mark.pixels = kMiddleHandlePixels;
       mark.round = false;
@@ -31,8 +35,7 @@ void MarkCollector::DrawHandle(const Vector& vp, DRAWHANDLE type, Int32 flags) {
 
 void MarkCollector::DrawSphere(const Vector& off, const Vector& size, const Vector& col, Int32 /*flags*/) {
   // The matrix's scale reaches the radii; a sphere stays a sphere under rotation.
-  const Vector radii(size.x * matrix_.v1.GetLength(), size.y * matrix_.v2.GetLength(),
-                     size.z * matrix_.v3.GetLength());
+  const Vector radii(size.x * matrix_.v1.GetLength(), size.y * matrix_.v2.GetLength(), size.z * matrix_.v3.GetLength());
   marks_->spheres.push_back({matrix_ * off, radii, col});
 }
 

@@ -11,8 +11,8 @@ namespace vantelle::app {
 struct PointMark {
   Vector position;
   Vector colour;
-  Float pixels = 1.0;  // diameter, or side of a square
-  bool round = true;   // a round dot, or a square handle
+  Float pixels = 1.0;      // diameter, or side of a square
+  bool round = true;       // a round dot, or a square handle
   bool unclipped = false;  // drawn even beyond the near and far planes
 };
 

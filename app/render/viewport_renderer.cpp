@@ -118,9 +118,9 @@ constexpr int kSphereSlices = 16;
 constexpr int kSphereStacks = 10;
 
 Mat4 ToMat4(const Matrix& m) {
-  return {static_cast<float>(m.v1.x), static_cast<float>(m.v1.y), static_cast<float>(m.v1.z), 0.0f,
-          static_cast<float>(m.v2.x), static_cast<float>(m.v2.y), static_cast<float>(m.v2.z), 0.0f,
-          static_cast<float>(m.v3.x), static_cast<float>(m.v3.y), static_cast<float>(m.v3.z), 0.0f,
+  return {static_cast<float>(m.v1.x),  static_cast<float>(m.v1.y),  static_cast<float>(m.v1.z),  0.0f,
+          static_cast<float>(m.v2.x),  static_cast<float>(m.v2.y),  static_cast<float>(m.v2.z),  0.0f,
+          static_cast<float>(m.v3.x),  static_cast<float>(m.v3.y),  static_cast<float>(m.v3.z),  0.0f,
           static_cast<float>(m.off.x), static_cast<float>(m.off.y), static_cast<float>(m.off.z), 1.0f};
 }
 
@@ -147,8 +147,10 @@ void Append(std::vector<float>& out, const Vector& v) {
 Mat4 PartOfView(const ViewRegion& r) {
   const float sx = static_cast<float>(r.width) / static_cast<float>(r.partWidth);
   const float sy = static_cast<float>(r.height) / static_cast<float>(r.partHeight);
-  const float cx = (static_cast<float>(r.x) + 0.5f * static_cast<float>(r.partWidth)) / static_cast<float>(r.width) * 2.0f - 1.0f;
-  const float cy = (static_cast<float>(r.y) + 0.5f * static_cast<float>(r.partHeight)) / static_cast<float>(r.height) * 2.0f - 1.0f;
+  const float cx =
+      (static_cast<float>(r.x) + 0.5f * static_cast<float>(r.partWidth)) / static_cast<float>(r.width) * 2.0f - 1.0f;
+  const float cy =
+      (static_cast<float>(r.y) + 0.5f * static_cast<float>(r.partHeight)) / static_cast<float>(r.height) * 2.0f - 1.0f;
   return {sx, 0, 0, 0, 0, sy, 0, 0, 0, 0, 1, 0, -sx * cx, -sy * cy, 0, 1};
 }
 

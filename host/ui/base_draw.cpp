@@ -2,12 +2,9 @@
 
 Vector GetViewColor(Int32 colid) {
   switch (colid) {
-    case VIEWCOLOR_ACTIVEPOINT:
-      return {0.96, 0.52, 0.08};  // orange
-    case VIEWCOLOR_SELECTION_PREVIEW:
-      return {1.0, 0.95, 0.45};  // pale yellow, bright against the orange
-    default:
-      return {0.6, 0.6, 0.6};
+    case VIEWCOLOR_ACTIVEPOINT: return {0.96, 0.52, 0.08};       // orange
+    case VIEWCOLOR_SELECTION_PREVIEW: return {1.0, 0.95, 0.45};  // pale yellow, bright against the orange
+    default: return {0.6, 0.6, 0.6};
   }
 }
 

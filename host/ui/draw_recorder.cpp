@@ -63,27 +63,29 @@ std::ostream& operator<<(std::ostream& out, const Vector& v) {
 
 std::ostream& operator<<(std::ostream& out, const DrawCall& call) {
   switch (call.kind) {
-    case DrawCall::Kind::MATRIX:
-      return out << "SetMatrix_Matrix(" << call.object << ", off " << call.matrix.off << ')';
-    case DrawCall::Kind::PEN:
-      return out << "SetPen(" << call.a << ", " << call.flags << ')';
-    case DrawCall::Kind::POINTSIZE:
-      return out << "SetPointSize(" << call.size << ')';
+    case DrawCall::Kind::MATRIX: return out << "SetMatrix_Matrix(" << call.object << ", off " << call.matrix.off << ')';
+    case DrawCall::Kind::PEN: return out << "SetPen(" << call.a << ", " << call.flags << ')';
+    case DrawCall::Kind::POINTSIZE: return out << "SetPointSize(" << call.size << ')';
     case DrawCall::Kind::HANDLE:
       return out << "DrawHandle(" << call.a << ", " << static_cast<Int32>(call.handle) << ", " << call.flags << ')';
     case DrawCall::Kind::SPHERE:
       return out << "DrawSphere(" << call.a << ", " << call.b << ", " << call.colour << ", " << call.flags << ')';
-    case DrawCall::Kind::LINE:
-      return out << "DrawLine(" << call.a << ", " << call.b << ", " << call.flags << ')';
+    case DrawCall::Kind::LINE: return out << "DrawLine(" << call.a << ", " << call.b << ", " << call.flags << ')';
   }
   return out;
 }
 
-void DrawRecorder::SetMatrix_Matrix(BaseObject* op, const Matrix& mg) { calls_.push_back(DrawCall::SetMatrix(op, mg)); }
+void DrawRecorder::SetMatrix_Matrix(BaseObject* op, const Matrix& mg) {
+  calls_.push_back(DrawCall::SetMatrix(op, mg));
+}
 
-void DrawRecorder::SetPen(const Vector& col, Int32 flags) { calls_.push_back(DrawCall::SetPen(col, flags)); }
+void DrawRecorder::SetPen(const Vector& col, Int32 flags) {
+  calls_.push_back(DrawCall::SetPen(col, flags));
+}
 
-void DrawRecorder::SetPointSize(Float pointsize) { calls_.push_back(DrawCall::SetPointSize(pointsize)); }
+void DrawRecorder::SetPointSize(Float pointsize) {
+  calls_.push_back(DrawCall::SetPointSize(pointsize));
+}
 
 void DrawRecorder::DrawHandle(const Vector& vp, DRAWHANDLE type, Int32 flags) {
   calls_.push_back(DrawCall::DrawHandle(vp, type, flags));

@@ -1,8 +1,7 @@
 // Pictures the app writes, checked by their pixels: what must show lies where the camera
 // projects it.
-#include <png.h>
-
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <algorithm>
 #include <cmath>
@@ -28,7 +27,8 @@ struct Image {
 
   bool Contains(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height; }
   const unsigned char* At(int x, int y) const {
-    return rgb.data() + (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3;
+    return rgb.data() +
+           (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3;
   }
 };
 
@@ -53,8 +53,12 @@ Image ReadPng(const std::filesystem::path& path) {
 
 using PixelTest = std::function<bool(const unsigned char*)>;
 
-bool Red(const unsigned char* p) { return p[0] >= 60 && p[0] > 2 * p[1] && p[0] > 2 * p[2]; }
-bool Blue(const unsigned char* p) { return p[2] >= 60 && p[2] > 2 * p[0] && p[2] > 2 * p[1]; }
+bool Red(const unsigned char* p) {
+  return p[0] >= 60 && p[0] > 2 * p[1] && p[0] > 2 * p[2];
+}
+bool Blue(const unsigned char* p) {
+  return p[2] >= 60 && p[2] > 2 * p[0] && p[2] > 2 * p[1];
+}
 // The cage's and the grid's light grey, or a white marker.
 bool Light(const unsigned char* p) {
   return std::min({p[0], p[1], p[2]}) >= 140 && std::max({p[0], p[1], p[2]}) - std::min({p[0], p[1], p[2]}) <= 40;
@@ -64,7 +68,9 @@ bool Lit(const unsigned char* p) {
   return std::min({p[0], p[1], p[2]}) >= 100 && std::max({p[0], p[1], p[2]}) - std::min({p[0], p[1], p[2]}) <= 40;
 }
 // The handles' orange.
-bool Orange(const unsigned char* p) { return p[0] >= 200 && p[1] >= 90 && p[1] <= 170 && p[2] <= 60; }
+bool Orange(const unsigned char* p) {
+  return p[0] >= 200 && p[1] >= 90 && p[1] <= 170 && p[2] <= 60;
+}
 
 // Whether a pixel within `radius` of where `point` projects passes `test`.
 bool ShowsNear(const Image& image, const Camera& camera, const Vector& point, int radius, const PixelTest& test) {
@@ -181,10 +187,21 @@ TEST_F(Pictures, FrontViewShowsThePeakTheTroughTheCageAndTheHandlesWhereTheyProj
 
 TEST_F(Pictures, CrossesArePlusSignsOfTwiceThePointSizeWithoutALineAlongZ) {
   // Four white crosses at (±100, 25, ±100), away from the handles' lines.
-  const std::vector<std::string> plot = {"plot", "--add", "none", "--set", "SURFO_POINTSTYLE=2",
-                                         "--set", "SURFO_POINTSIZE=10", "--set", "SURFO_RESOLUTION=1",
-                                         "--set", "SURFO_FORMULA=1", "--set", "SURFO_COLORMODE=1",
-                                         "--size", "640x360"};
+  const std::vector<std::string> plot = {"plot",
+                                         "--add",
+                                         "none",
+                                         "--set",
+                                         "SURFO_POINTSTYLE=2",
+                                         "--set",
+                                         "SURFO_POINTSIZE=10",
+                                         "--set",
+                                         "SURFO_RESOLUTION=1",
+                                         "--set",
+                                         "SURFO_FORMULA=1",
+                                         "--set",
+                                         "SURFO_COLORMODE=1",
+                                         "--size",
+                                         "640x360"};
   const Box box = PlotBox(200, 50);
   for (ViewKind kind : {ViewKind::FRONT, ViewKind::RIGHT}) {
     const bool front = kind == ViewKind::FRONT;
@@ -218,10 +235,10 @@ TEST_F(Pictures, MarkersOfEveryStyleSitOnTheSamples) {
   // the size lies.
   for (const char* style : {"0", "1", "2"}) {
     SCOPED_TRACE(style);
-    const Image image = Draw("marks.png", {"plot", "--add", "none", "--set", std::string("SURFO_POINTSTYLE=") + style,
-                                           "--set", "SURFO_POINTSIZE=3", "--set", "SURFO_RESOLUTION=2", "--set",
-                                           "SURFO_FORMULA=0", "--set", "SURFO_COLORMODE=1", "--view", "top",
-                                           "--size", "320x240"});
+    const Image image =
+        Draw("marks.png", {"plot", "--add", "none", "--set", std::string("SURFO_POINTSTYLE=") + style, "--set",
+                           "SURFO_POINTSIZE=3", "--set", "SURFO_RESOLUTION=2", "--set", "SURFO_FORMULA=0", "--set",
+                           "SURFO_COLORMODE=1", "--view", "top", "--size", "320x240"});
     ViewRequest top;
     top.kind = ViewKind::TOP;
     const Camera camera = Camera::Frame(top, PlotBox(200, 50), 320, 240);

@@ -158,9 +158,10 @@ TEST_F(Handles, TwoHandlesSetSizeAndHeightFromTwiceTheDragWithinLimits) {
     Float value;
   };
   const Float nan = std::numeric_limits<Float>::quiet_NaN();
-  for (const Drag& d : {Drag{0, Vector(60.0, 7.0, -3.0), SURFO_SIZE, 120.0}, Drag{0, Vector(-5.0, 0, 0), SURFO_SIZE, 0.0},
-                        Drag{0, Vector(1e30, 0, 0), SURFO_SIZE, 1e20}, Drag{1, Vector(9.0, 40.0, 0), SURFO_HEIGHT, 80.0},
-                        Drag{1, Vector(0, -1e30, 0), SURFO_HEIGHT, 0.0}, Drag{1, Vector(0, nan, 0), SURFO_HEIGHT, 0.0}}) {
+  for (const Drag& d :
+       {Drag{0, Vector(60.0, 7.0, -3.0), SURFO_SIZE, 120.0}, Drag{0, Vector(-5.0, 0, 0), SURFO_SIZE, 0.0},
+        Drag{0, Vector(1e30, 0, 0), SURFO_SIZE, 1e20}, Drag{1, Vector(9.0, 40.0, 0), SURFO_HEIGHT, 80.0},
+        Drag{1, Vector(0, -1e30, 0), SURFO_HEIGHT, 0.0}, Drag{1, Vector(0, nan, 0), SURFO_HEIGHT, 0.0}}) {
     data->GetHandle(op, d.handle, info);
     data->SetHandle(op, d.handle, d.to, info);
     EXPECT_EQ(bc->GetFloat(d.parameter), d.value) << "handle " << d.handle << " to " << d.to.x << ", " << d.to.y;

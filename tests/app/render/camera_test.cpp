@@ -1,7 +1,8 @@
+#include "app/render/camera.h"
+
 #include <gtest/gtest.h>
 
 #include "app/app_error.h"
-#include "app/render/camera.h"
 
 namespace vantelle::app {
 namespace {
@@ -58,10 +59,10 @@ TEST(Camera, StandardViewsShowTheHostsAxesAsTheHostDoes) {
 }
 
 TEST(Camera, FramingShowsTheWholeBoxWithAMarginAndFillsThePicture) {
-  const Box boxes[] = {kPlot, MakeBox(Vector(-5, 0, -5), Vector(5, 0, 5)),        // flat
-                       MakeBox(Vector(300, 40, 7), Vector(300, 40, 7)),              // one point
-                       Box(),                                                        // empty
-                       MakeBox(Vector(1000, -1, 1000), Vector(3000, 1, 1200))};      // far off, thin
+  const Box boxes[] = {kPlot, MakeBox(Vector(-5, 0, -5), Vector(5, 0, 5)),       // flat
+                       MakeBox(Vector(300, 40, 7), Vector(300, 40, 7)),          // one point
+                       Box(),                                                    // empty
+                       MakeBox(Vector(1000, -1, 1000), Vector(3000, 1, 1200))};  // far off, thin
   const ViewKind kinds[] = {ViewKind::FRONT, ViewKind::TOP, ViewKind::RIGHT, ViewKind::PERSPECTIVE};
   const int sizes[][2] = {{1280, 720}, {300, 900}};
   for (const Box& box : boxes) {
