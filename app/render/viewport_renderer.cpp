@@ -113,9 +113,15 @@ void main() {
 
 // Line width of geometry in pixels of the final picture.
 constexpr float kLinePixels = 1.25f;
-// Segments of the sphere drawn for sphere marks: round enough at marker sizes.
-constexpr int kSphereSlices = 16;
-constexpr int kSphereStacks = 10;
+// Spheres of marks in three levels of detail, each round enough up to a radius in pixels:
+// slices around, stacks from pole to pole. Plots draw thousands of small spheres.
+struct SphereDetail {
+  int slices;
+  int stacks;
+  float upToPixels;
+};
+constexpr SphereDetail kSphereDetails[] = {{8, 6, 12.0f}, {16, 10, 40.0f}, {32, 20, 1e30f}};
+constexpr int kSphereLevels = 3;
 
 Mat4 ToMat4(const Matrix& m) {
   return {static_cast<float>(m.v1.x),  static_cast<float>(m.v1.y),  static_cast<float>(m.v1.z),  0.0f,
@@ -272,6 +278,7 @@ struct ViewportRenderer::Gpu {
   struct Marks {
     GLuint buffers[2] = {};  // sphere instances, vertices
     GLsizei spheres = 0;
+    std::vector<SphereMark> sphereMarks;  // to choose the spheres' detail by their size on screen
     GLint lineVertices = 0;
     GLint clippedPoints = 0;
     GLint unclippedPoints = 0;
@@ -279,15 +286,18 @@ struct ViewportRenderer::Gpu {
 
   const GlFunctions& gl;
   GLuint vertexArray = 0;
-  GLuint sphere[2] = {};  // the unit sphere: positions (also its normals), indices
-  GLsizei sphereIndexCount = 0;
+  // The unit sphere at each level of detail: positions (also its normals), indices.
+  GLuint sphere[kSphereLevels][2] = {};
+  GLsizei sphereIndexCount[kSphereLevels] = {};
   std::vector<Mesh> meshes;
   std::vector<Lines> lines;
   Marks marks[2];  // object pass, handles pass
 
   explicit Gpu(const GlFunctions& g) : gl(g) {
     gl.GenVertexArrays(1, &vertexArray);
-    gl.GenBuffers(2, sphere);
+    for (auto& level : sphere) {
+      gl.GenBuffers(2, level);
+    }
     for (Marks& m : marks) {
       gl.GenBuffers(2, m.buffers);
     }
@@ -297,7 +307,9 @@ struct ViewportRenderer::Gpu {
     for (Marks& m : marks) {
       gl.DeleteBuffers(2, m.buffers);
     }
-    gl.DeleteBuffers(2, sphere);
+    for (auto& level : sphere) {
+      gl.DeleteBuffers(2, level);
+    }
     gl.DeleteVertexArrays(1, &vertexArray);
   }
   Gpu(const Gpu&) = delete;
@@ -317,27 +329,30 @@ struct ViewportRenderer::Gpu {
 
 ViewportRenderer::ViewportRenderer(const GlFunctions& gl)
     : gl_(gl), programs_(std::make_unique<Programs>(gl)), gpu_(std::make_unique<Gpu>(gl)) {
-  // A unit sphere whose positions are also its normals.
-  std::vector<float> points;
-  std::vector<GLuint> indices;
-  for (int stack = 0; stack <= kSphereStacks; ++stack) {
-    const double theta = PI * stack / kSphereStacks;
-    for (int slice = 0; slice <= kSphereSlices; ++slice) {
-      const double phi = 2.0 * PI * slice / kSphereSlices;
-      Append(points, Vector(std::sin(theta) * std::cos(phi), std::cos(theta), std::sin(theta) * std::sin(phi)));
-    }
-  }
-  for (int stack = 0; stack < kSphereStacks; ++stack) {
-    for (int slice = 0; slice < kSphereSlices; ++slice) {
-      const auto a = static_cast<GLuint>(stack * (kSphereSlices + 1) + slice);
-      const GLuint b = a + kSphereSlices + 1;
-      indices.insert(indices.end(), {a, b, a + 1, a + 1, b, b + 1});
-    }
-  }
-  gpu_->sphereIndexCount = static_cast<GLsizei>(indices.size());
   gl.BindVertexArray(gpu_->vertexArray);
-  Fill(gl, GL_ARRAY_BUFFER, gpu_->sphere[0], points);
-  Fill(gl, GL_ELEMENT_ARRAY_BUFFER, gpu_->sphere[1], indices);
+  for (int level = 0; level < kSphereLevels; ++level) {
+    // A unit sphere whose positions are also its normals.
+    const SphereDetail& detail = kSphereDetails[level];
+    std::vector<float> points;
+    std::vector<GLuint> indices;
+    for (int stack = 0; stack <= detail.stacks; ++stack) {
+      const double theta = PI * stack / detail.stacks;
+      for (int slice = 0; slice <= detail.slices; ++slice) {
+        const double phi = 2.0 * PI * slice / detail.slices;
+        Append(points, Vector(std::sin(theta) * std::cos(phi), std::cos(theta), std::sin(theta) * std::sin(phi)));
+      }
+    }
+    for (int stack = 0; stack < detail.stacks; ++stack) {
+      for (int slice = 0; slice < detail.slices; ++slice) {
+        const auto a = static_cast<GLuint>(stack * (detail.slices + 1) + slice);
+        const GLuint b = a + static_cast<GLuint>(detail.slices) + 1;
+        indices.insert(indices.end(), {a, b, a + 1, a + 1, b, b + 1});
+      }
+    }
+    gpu_->sphereIndexCount[level] = static_cast<GLsizei>(indices.size());
+    Fill(gl, GL_ARRAY_BUFFER, gpu_->sphere[level][0], points);
+    Fill(gl, GL_ELEMENT_ARRAY_BUFFER, gpu_->sphere[level][1], indices);
+  }
   gl.BindVertexArray(0);
 }
 
@@ -388,6 +403,7 @@ void ViewportRenderer::Upload(const ViewportScene& scene) {
     }
     Fill(gl, GL_ARRAY_BUFFER, m.buffers[0], instances);
     m.spheres = static_cast<GLsizei>(marks.spheres.size());
+    m.sphereMarks = marks.spheres;
 
     std::vector<float> vertices;
     vertices.reserve((marks.lines.size() * 2 + marks.points.size()) * 9);
@@ -519,7 +535,19 @@ void ViewportRenderer::DrawMarks(int pass, const Mat4& viewProjection, const Cam
     program.Set("uParallel", camera.IsParallel() ? 1.0f : 0.0f);
     program.Set("uModel", kIdentity);
     program.Set("uNormalMatrix", kIdentity3);
-    gl.BindBuffer(GL_ARRAY_BUFFER, gpu_->sphere[0]);
+    // The detail the largest sphere on screen needs serves them all.
+    float largest = 0.0f;
+    for (const SphereMark& sphere : marks.sphereMarks) {
+      const Float radius = std::max({std::abs(sphere.radii.x), std::abs(sphere.radii.y), std::abs(sphere.radii.z)});
+      const Vector centre = camera.Project(sphere.centre);
+      const Vector rim = camera.Project(sphere.centre + camera.Up() * radius);
+      largest = std::max(largest, static_cast<float>(Vector(rim.x - centre.x, rim.y - centre.y, 0.0).GetLength()));
+    }
+    int level = 0;
+    while (level + 1 < kSphereLevels && largest * pixelScale > kSphereDetails[level].upToPixels) {
+      ++level;
+    }
+    gl.BindBuffer(GL_ARRAY_BUFFER, gpu_->sphere[level][0]);
     Attribute(gl, kPosition, 3);
     Attribute(gl, kNormal, 3);
     gl.BindBuffer(GL_ARRAY_BUFFER, marks.buffers[0]);
@@ -529,8 +557,8 @@ void ViewportRenderer::DrawMarks(int pass, const Mat4& viewProjection, const Cam
     for (GLuint location : {kCentre, kRadii, kColour}) {
       gl.VertexAttribDivisor(location, 1);
     }
-    gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, gpu_->sphere[1]);
-    gl.DrawElementsInstanced(GL_TRIANGLES, gpu_->sphereIndexCount, GL_UNSIGNED_INT, nullptr, marks.spheres);
+    gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, gpu_->sphere[level][1]);
+    gl.DrawElementsInstanced(GL_TRIANGLES, gpu_->sphereIndexCount[level], GL_UNSIGNED_INT, nullptr, marks.spheres);
     for (GLuint location : {kCentre, kRadii, kColour}) {
       gl.VertexAttribDivisor(location, 0);
     }
