@@ -2,6 +2,7 @@
 #   make test   build and run every test, normally and under ASan + UBSan
 #   make demo   build and run the main job
 #   make bench  run the benchmarks
+#   make gallery  draw the pictures of docs/gallery/
 #   make fuzz   build the fuzzers with clang and run each for FUZZ_SECONDS
 
 BUILD      ?= build
@@ -13,7 +14,7 @@ WERROR     ?= $(if $(CI),ON,OFF)
 
 CMAKE_COMMON = -G Ninja -DVANTELLE_WERROR=$(WERROR)
 
-.PHONY: all deps build build-asan test test-normal test-asan demo bench fuzz manual icons clean
+.PHONY: all deps build build-asan test test-normal test-asan demo bench fuzz manual icons gallery clean
 
 all: build
 
@@ -47,6 +48,9 @@ demo: build
 
 bench: build
 	$(BUILD)/bench/vantelle_bench
+
+gallery: build
+	./scripts/make-gallery.sh $(BUILD) docs/gallery
 
 fuzz: deps
 	@./scripts/install-deps.sh fuzz

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <iostream>
+#include <optional>
 
 #include <CLI/CLI.hpp>
 
@@ -10,6 +11,7 @@
 #include "app/gltf_export.h"
 #include "app/output_files.h"
 #include "app/progress.h"
+#include "app/staged_file.h"
 #include "host/scene/execution.h"
 
 namespace vantelle::app {
@@ -110,14 +112,20 @@ std::string DescribeDropped(const std::vector<DroppedGeometry>& dropped) {
 }
 
 FramesOutcome EvaluateFrames(Session& session, const FrameRange& frames, const std::string& output,
-                             FormulaFaults faults) {
+                             const PictureSettings& picture, FormulaFaults faults) {
   FramesOutcome outcome;
   const bool writes = !output.empty();
-  if (writes && frames.Count() > kMaxRecordedFrames) {
+  const bool pictures = writes && IsPictureFile(output);
+  if (writes && !pictures && frames.Count() > kMaxRecordedFrames) {
     throw BadInput("--frames: at most " + std::to_string(kMaxRecordedFrames) + " frames can go into one file");
   }
   const ExternalRendering rendering(writes);
   GltfFrameRecorder recorder;
+  std::optional<PictureRenderer> painter;
+  std::vector<StagedFile> staged;  // a sequence's pictures, put in place together at the end
+  if (pictures) {
+    painter.emplace(picture);
+  }
   Progress progress(frames.isRange ? "frames" : "evaluating", frames.Count());
   for (Int64 frame = frames.first; frame <= frames.last; ++frame) {
     session.SetFrame(static_cast<Int32>(frame));
@@ -136,7 +144,11 @@ FramesOutcome EvaluateFrames(Session& session, const FrameRange& frames, const s
         Warn(problem.Message());
       }
     }
-    if (writes && frames.isRange) {
+    if (pictures && frames.isRange) {
+      const std::string name = FramePictureName(output, staged.size());
+      staged.emplace_back(Filename(String(name)), EncodePng(painter->Draw(session.GetDocument())));
+      outcome.files.push_back(name);
+    } else if (writes && frames.isRange) {
       recorder.Capture(session.GetDocument());
     }
     progress.Step();
@@ -155,6 +167,14 @@ FramesOutcome EvaluateFrames(Session& session, const FrameRange& frames, const s
          std::to_string(outcome.evaluations) + " samples; they are plotted at 0");
   }
   if (!writes) {
+    return outcome;
+  }
+  if (pictures) {
+    if (!frames.isRange) {
+      staged.emplace_back(Filename(String(output)), EncodePng(painter->Draw(session.GetDocument())));
+      outcome.files.push_back(output);
+    }
+    CommitAll(staged);
     return outcome;
   }
   const Filename path{String(output)};

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/gltf_model.h"
+#include "app/render/picture.h"
 #include "app/session.h"
 
 namespace CLI {
@@ -61,11 +62,14 @@ enum class FormulaFaults {
 };
 
 // Evaluates every frame in order (as a host plays back: time and frame advance, and time
-// formulas sample again), and writes `output` when it is not empty. Evaluations for a file
-// run as external rendering. A progress bar shows on a terminal for long runs. Formulas
-// that cannot be read are found after the first frame, and treated as `faults` says;
-// geometry the files cannot hold is left out with a warning.
+// formulas sample again), and writes `output` when it is not empty: a picture as
+// `picture` says when it ends in .png (for a range, one per frame: f_0000.png, ...),
+// otherwise glTF. Evaluations for a file run as external rendering. A progress bar shows
+// on a terminal for long runs. Formulas that cannot be read are found after the first
+// frame, and treated as `faults` says; geometry the files cannot hold is left out with a
+// warning.
 FramesOutcome EvaluateFrames(Session& session, const FrameRange& frames, const std::string& output,
+                             const PictureSettings& picture = PictureSettings(),
                              FormulaFaults faults = FormulaFaults::kRefuse);
 
 }  // namespace vantelle::app

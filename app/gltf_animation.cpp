@@ -583,26 +583,16 @@ std::vector<std::string> GltfFrameRecorder::WriteFrames(const Filename& path) co
   }
   // Every file is written whole before any target changes, so a failure part way leaves
   // the folder as it was.
-  std::vector<StagedGlb> staged;
+  std::vector<StagedFile> staged;
   std::vector<std::string> names;
   staged.reserve(frames_->list.size());
   for (std::size_t k = 0; k < frames_->list.size(); ++k) {
     char number[32];
     std::snprintf(number, sizeof(number), "_%04zu.glb", k);
     names.push_back(stem.string() + number);
-    staged.emplace_back(Assemble(frames_->list[k]), Filename(std::filesystem::path(names.back())));
+    staged.push_back(StageGlb(Assemble(frames_->list[k]), Filename(std::filesystem::path(names.back()))));
   }
-  std::size_t committed = 0;
-  try {
-    for (; committed < staged.size(); ++committed) {
-      staged[committed].Commit();
-    }
-  } catch (...) {
-    for (std::size_t k = 0; k < committed; ++k) {
-      std::remove(names[k].c_str());
-    }
-    throw;
-  }
+  CommitAll(staged);
   return names;
 }
 

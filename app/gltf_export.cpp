@@ -18,6 +18,7 @@
 #include "app/gltf_model.h"
 #include "app/gltf_space.h"
 #include "app/output_files.h"
+#include "app/staged_file.h"
 #include "host/files/file_replacement.h"
 #include "host/geometry/polygon_object.h"
 #include "host/geometry/spline_object.h"
@@ -445,40 +446,24 @@ tinygltf::Model BuildGltfModel(const BaseDocument* doc, std::vector<DroppedGeome
   return std::move(builder.Finish());
 }
 
-StagedGlb::StagedGlb(const tinygltf::Model& model, const Filename& path) : shown_(path.GetString().GetStd()) {
-  FileWriteError error;
-  file_ = FileReplacement::Open(path, &error);
-  if (file_ == nullptr) {
-    throw WriteError(shown_.empty() ? std::string("\"\"") : shown_, error);
-  }
-  ReplacementBuffer buffer(*file_);
+StagedFile StageGlb(const tinygltf::Model& model, const Filename& path) {
+  StagedFile staged(path);
+  ReplacementBuffer buffer(staged.File());
   std::ostream stream(&buffer);
   tinygltf::TinyGLTF writer;
   const bool written = writer.WriteGltfSceneToStream(&model, stream, false, true);
   stream.flush();
   if (buffer.Failed()) {
-    throw WriteError(shown_, buffer.GetError());
+    throw WriteError(staged.Shown(), buffer.GetError());
   }
   if (!written || !stream) {
-    throw Failure("cannot write " + shown_ + ": the glTF writer failed");
+    throw Failure("cannot write " + staged.Shown() + ": the glTF writer failed");
   }
-  if (!file_->Finish(&error)) {
-    throw WriteError(shown_, error);
-  }
+  staged.Finish();
+  return staged;
 }
 
-StagedGlb::StagedGlb(StagedGlb&& other) noexcept = default;
-
-StagedGlb::~StagedGlb() = default;
-
-void StagedGlb::Commit() {
-  FileWriteError error;
-  if (file_ == nullptr || !file_->Commit(&error)) {
-    throw WriteError(shown_, error);
-  }
-}
-
-void WriteGltfModel(const tinygltf::Model& model, const Filename& path) { StagedGlb(model, path).Commit(); }
+void WriteGltfModel(const tinygltf::Model& model, const Filename& path) { StageGlb(model, path).Commit(); }
 
 std::vector<DroppedGeometry> WriteGlb(BaseDocument* doc, const Filename& path) {
   std::vector<DroppedGeometry> dropped;

@@ -8,10 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "app/staged_file.h"
 #include "host/files/files.h"
 #include "host/scene/document.h"
-
-class FileReplacement;
 
 namespace vantelle::app {
 
@@ -34,26 +33,10 @@ void MergeDropped(std::vector<DroppedGeometry>& into, const std::vector<DroppedG
 // added to *dropped.
 tinygltf::Model BuildGltfModel(const BaseDocument* doc, std::vector<DroppedGeometry>* dropped = nullptr);
 
-// A whole .glb under a temporary name beside its target (or written in place to a device
-// or pipe), so that the target changes only on Commit and several files can wait to
-// replace theirs together. A file never committed is removed. Throws the AppError of
-// WriteError, naming the target.
-class StagedGlb {
-public:
-  StagedGlb(const tinygltf::Model& model, const Filename& path);
-  StagedGlb(StagedGlb&& other) noexcept;
-  StagedGlb(const StagedGlb&) = delete;
-  StagedGlb& operator=(const StagedGlb&) = delete;
-  StagedGlb& operator=(StagedGlb&&) = delete;
-  ~StagedGlb();
-
-  // Puts the file in place of the target.
-  void Commit();
-
-private:
-  std::unique_ptr<FileReplacement> file_;  // null once moved from
-  std::string shown_;                      // the target as the user named it
-};
+// A whole .glb written beside its target (or in place to a device or pipe), so that the
+// target changes only on Commit and several files can wait to replace theirs together.
+// Throws the AppError of WriteError, naming the target.
+StagedFile StageGlb(const tinygltf::Model& model, const Filename& path);
 
 // Stages the model and commits it at once.
 void WriteGltfModel(const tinygltf::Model& model, const Filename& path);

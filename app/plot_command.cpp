@@ -85,7 +85,7 @@ BaseObject* TargetOf(const Setting& setting, BaseObject* plot) {
 }  // namespace
 
 CLI::App* AddPlotCommand(CLI::App& app, PlotOptions& options) {
-  CLI::App* plot = app.add_subcommand("plot", "Plot y = f(x, z): set up, evaluate, write glTF, summarise");
+  CLI::App* plot = app.add_subcommand("plot", "Plot y = f(x, z): set up, evaluate, write glTF or a picture, summarise");
   CLI::Option* formula =
       plot->add_option("FORMULA", options.formula, "The formula, e.g. \"Sin(x) * Cos(z)\" (default: the object's)")
           ->each([&options](const std::string&) { options.hasFormula = true; });
@@ -109,9 +109,11 @@ CLI::App* AddPlotCommand(CLI::App& app, PlotOptions& options) {
       ->check(CLI::Range(1, 1000))
       ->capture_default_str();
   plot->add_option("-o,--output", options.output,
-                   "Write the plot to FILE as binary glTF (.glb); with --frames an animated file")
+                   "Write the plot to FILE as binary glTF (.glb), with --frames an animated file; or as a picture "
+                   "of the viewport (.png), with --frames one per frame (FILE_0000.png, ...)")
       ->type_name("FILE")
       ->check(NotEmpty());
+  AddPictureOptions(*plot, options.picture);
   plot->add_option("--save", options.save, "Save the plot as a scene file that 'vantelle render' reads")
       ->type_name("SCENE")
       ->check(NotEmpty());
@@ -128,6 +130,7 @@ int RunPlot(const PlotOptions& options) {
   const std::vector<ObjectKind> components = ParseComponents(options.components);
   const std::vector<Setting> settings = SplitSettings(options.settings);
   const FrameRange frames = ResolveFrames(options.frames, 0);
+  const PictureSettings picture = ResolvePictureOptions(options.picture);
   const DialogAnswers answers(options.yes ? AnswerPolicy::YES : (options.no ? AnswerPolicy::NO : AnswerPolicy::ASK));
 
   Session session;
@@ -162,7 +165,7 @@ int RunPlot(const PlotOptions& options) {
   RunSummary summary;
   summary.frames = frames;
   summary.fps = options.fps;
-  summary.outcome = EvaluateFrames(session, frames, options.output);
+  summary.outcome = EvaluateFrames(session, frames, options.output, picture);
   summary.plots = SummarisePlots(session, summary.outcome.dropped);
   if (!options.save.empty()) {
     session.SaveDocument(Filename(String(options.save)));

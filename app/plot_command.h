@@ -25,10 +25,11 @@ struct PlotOptions {
   bool yes = false;                     // answer the module's questions Yes
   bool no = false;                      // answer them No
   FrameOptions frames;
+  PictureOptions picture;
   Int32 fps = 30;
   bool json = false;
   std::string pluginFolder;  // empty: the default beside the executable
-  std::string output;        // a .glb file to write; empty: none
+  std::string output;        // a .glb or .png file to write; empty: none
   std::string save;          // a scene file to save the set-up plot to; empty: none
 };
 

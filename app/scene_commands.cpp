@@ -114,13 +114,15 @@ nlohmann::ordered_json ObjectJson(const BaseObject& op) {
 }  // namespace
 
 CLI::App* AddRenderCommand(CLI::App& app, RenderOptions& options) {
-  CLI::App* render = app.add_subcommand("render", "Evaluate a scene file and write what it shows as glTF");
+  CLI::App* render = app.add_subcommand("render", "Evaluate a scene file and write what it shows as glTF or a picture");
   render->add_option("SCENE", options.scene, "The scene file (as 'vantelle plot --save' writes it)")->required();
   render->add_option("-o,--output", options.output,
-                     "Write the scene to FILE as binary glTF (.glb); with --frames an animated file")
+                     "Write the scene to FILE as binary glTF (.glb), with --frames an animated file; or as a "
+                     "picture of the viewport (.png), with --frames one per frame (FILE_0000.png, ...)")
       ->type_name("FILE")
       ->check(NotEmpty());
   AddFrameOptions(*render, options.frames);
+  AddPictureOptions(*render, options.picture);
   render->add_flag("--json", options.json, "Print the summary as one JSON object");
   AddPluginOption(*render, options.pluginFolder);
   return render;
@@ -135,6 +137,7 @@ CLI::App* AddInfoCommand(CLI::App& app, InfoOptions& options) {
 }
 
 int RunRender(const RenderOptions& options) {
+  const PictureSettings picture = ResolvePictureOptions(options.picture);
   CheckOutputFiles({{"-o", options.output}}, {{"the scene", options.scene}});
   Session session;
   session.LoadModules(PluginFolder(options.pluginFolder));
@@ -142,7 +145,7 @@ int RunRender(const RenderOptions& options) {
   RunSummary summary;
   summary.frames = ResolveFrames(options.frames, session.GetFrame());
   summary.fps = session.GetDocument()->GetFps();
-  summary.outcome = EvaluateFrames(session, summary.frames, options.output);
+  summary.outcome = EvaluateFrames(session, summary.frames, options.output, picture);
   summary.plots = SummarisePlots(session, summary.outcome.dropped);
   summary.scene = options.scene;
   if (options.json) {
@@ -163,7 +166,7 @@ int RunInfo(const InfoOptions& options) {
   summary.frames = now;
   summary.fps = session.GetDocument()->GetFps();
   // Information about a scene includes what is wrong with it, so faults are reported.
-  summary.outcome = EvaluateFrames(session, now, std::string(), FormulaFaults::kReport);
+  summary.outcome = EvaluateFrames(session, now, std::string(), PictureSettings(), FormulaFaults::kReport);
   summary.plots = SummarisePlots(session);
   summary.scene = options.scene;
 

@@ -15,6 +15,7 @@ struct RenderOptions {
   std::string scene;
   std::string output;
   FrameOptions frames;
+  PictureOptions picture;
   bool json = false;
   std::string pluginFolder;
 };

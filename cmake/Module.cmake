@@ -7,6 +7,7 @@ add_library(vantelle_module STATIC
   mesh/mesh_builders.cpp
   mesh/surfo_mesh.cpp
   plot/commands.cpp
+  plot/drawing.cpp
   plot/component_support.cpp
   plot/formula_preparation.cpp
   plot/samples.cpp

@@ -45,6 +45,13 @@ public:
   BaseObject* GetVirtualObjects(BaseObject* op, const HierarchyHelp* hh) override;
   Bool Message(GeListNode* node, Int32 type, void* data) override;
 
+  // Bounds, handles and drawing in the viewport.
+  void GetDimension(const BaseObject* op, Vector* mp, Vector* rad) const override;
+  Int32 GetHandleCount(const BaseObject* op) const override;
+  void GetHandle(BaseObject* op, Int32 i, HandleInfo& info) override;
+  void SetHandle(BaseObject* op, Int32 i, Vector p, const HandleInfo& info) override;
+  DRAWRESULT Draw(BaseObject* op, DRAWPASS drawpass, BaseDraw* bd, BaseDrawHelp* bh) override;
+
   // Refreshes every parameter copy from the container.
   void ReadParameters(const BaseContainer& bc);
   // Recomputes the stored samples' colours from their heights, without evaluating.

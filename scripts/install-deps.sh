@@ -20,6 +20,9 @@ packages=(
   # The manual: pandoc turns Markdown into groff's ms, groff sets it as PDF; the check
   # reads the PDF back with poppler's tools. The icons are drawn with Pillow.
   pandoc groff poppler-utils python3-pil
+  # Pictures: Mesa's offscreen OpenGL (software, so no display and no GPU are needed), the
+  # OpenGL declarations and libpng.
+  libosmesa6-dev libgl-dev libpng-dev
 )
 # A node from elsewhere (nodesource, nvm) clashes with Debian's nodejs/npm packages, so
 # Debian's are only the fallback.

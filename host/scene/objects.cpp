@@ -47,9 +47,7 @@ void ObjectData::GetHandle(BaseObject* /*op*/, Int32 /*i*/, HandleInfo& /*info*/
 
 void ObjectData::SetHandle(BaseObject* /*op*/, Int32 /*i*/, Vector /*p*/, const HandleInfo& /*info*/) {}
 
-DRAWRESULT ObjectData::Draw(BaseObject* /*op*/, DRAWPASS drawpass, BaseDraw* /*bd*/, BaseDrawHelp* /*bh*/) {
-  return drawpass == DRAWPASS::HANDLES ? DRAWRESULT::OK : DRAWRESULT::SKIP;
-}
+// ObjectData::Draw lives with the drawing layer (host/ui/base_draw.cpp).
 
 // --- BaseObject -------------------------------------------------------------------------
 

@@ -71,6 +71,8 @@ public:
   virtual Int32 GetHandleCount(const BaseObject* op) const;
   virtual void GetHandle(BaseObject* op, Int32 i, HandleInfo& info);
   virtual void SetHandle(BaseObject* op, Int32 i, Vector p, const HandleInfo& info);
+  // The default draws nothing but, in the handles pass, the object's handles in the
+  // host's own style (returning OK); in every other pass it returns SKIP.
   virtual DRAWRESULT Draw(BaseObject* op, DRAWPASS drawpass, BaseDraw* bd, BaseDrawHelp* bh);
 };
 
@@ -142,6 +144,9 @@ public:
   void InsertTag(BaseTag* tag, BaseTag* pred = nullptr);
   // Removes and frees the nr-th tag of `type`, if any.
   void KillTag(Int32 type, Int32 nr = 0);
+
+  // The index of this object's handle under the cursor of the view `bd`, or -1.
+  Int32 GetHighlightHandle(BaseDraw* bd) const;
 
   // The plug-in instance of a plug-in object, or null.
   ObjectData* GetObjectData() const { return dynamic_cast<ObjectData*>(GetNodeData()); }

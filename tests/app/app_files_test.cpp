@@ -16,11 +16,14 @@
 #include <thread>
 #include <vector>
 
-#include "tests/app/app_runner.h"
+#include "tests/app/run_app.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using vantelle::test::ReadAll;
+using vantelle::test::RunApp;
+using vantelle::test::RunResult;
 
 // One entry of a folder as lstat sees it: what it is, who may use it and what it holds.
 struct Entry {

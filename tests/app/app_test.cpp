@@ -12,9 +12,13 @@
 
 #include <nlohmann/json.hpp>
 
-#include "tests/app/app_runner.h"
+#include "tests/app/run_app.h"
 
 namespace {
+
+using vantelle::test::ReadAll;
+using vantelle::test::RunApp;
+using vantelle::test::RunResult;
 
 // A successful run whose stdout is exactly one JSON object.
 nlohmann::json RunJson(std::vector<std::string> args) {

@@ -1,17 +1,18 @@
-#include "tests/app/app_runner.h"
+#include "tests/app/run_app.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 extern char** environ;
+
+namespace vantelle::test {
 
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -57,3 +58,5 @@ RunResult RunApp(const std::vector<std::string>& args) {
   std::filesystem::remove(errPath);
   return result;
 }
+
+}  // namespace vantelle::test
