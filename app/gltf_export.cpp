@@ -110,6 +110,8 @@ public:
     }
   }
 
+  const std::vector<const BaseObject*>& NodeObjects() const { return nodeObjects_; }
+
   // The model with its binary buffer filled in, in one allocation: the arrays of all
   // meshes are gathered first, and each is freed as soon as it is copied.
   tinygltf::Model& Finish() {
@@ -144,6 +146,7 @@ private:
   int AddObjectNode(const BaseObject& op, const DisplayColour& inherited, std::vector<Pending>& stack) {
     const int index = static_cast<int>(model_.nodes.size());
     model_.nodes.emplace_back();
+    nodeObjects_.push_back(&op);
     model_.nodes[index].name = NodeName(op);
     ToGltf::LocalTransform(op, model_.nodes[index]);
 
@@ -337,6 +340,7 @@ private:
   };
 
   tinygltf::Model model_;
+  std::vector<const BaseObject*> nodeObjects_;  // per node
   std::map<std::array<double, 4>, int> materials_;  // colour and unlit flag
   std::vector<MeshArrays> arrays_;
   std::vector<Block> blocks_;
@@ -383,10 +387,13 @@ std::string CreateTemporaryBeside(const std::filesystem::path& target, const std
 
 }  // namespace
 
-tinygltf::Model BuildGltfModel(const BaseDocument* doc) {
+tinygltf::Model BuildGltfModel(const BaseDocument* doc, std::vector<const BaseObject*>* nodeObjects) {
   ModelBuilder builder;
   if (doc != nullptr) {
     builder.AddDocument(*doc);
+  }
+  if (nodeObjects != nullptr) {
+    *nodeObjects = builder.NodeObjects();
   }
   return std::move(builder.Finish());
 }

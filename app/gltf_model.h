@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "host/files/files.h"
 #include "host/scene/document.h"
@@ -13,8 +14,10 @@
 namespace vantelle::app {
 
 // What `doc` shows after its last evaluation, as WriteGlb writes it: its binary data in
-// buffer 0, one buffer view per accessor. No document gives an empty asset.
-tinygltf::Model BuildGltfModel(const BaseDocument* doc);
+// buffer 0, one buffer view per accessor. No document gives an empty asset. With
+// `nodeObjects`, also the object each node stands for (a document object or a cache),
+// one per node.
+tinygltf::Model BuildGltfModel(const BaseDocument* doc, std::vector<const BaseObject*>* nodeObjects = nullptr);
 
 // A whole .glb under a temporary name beside its target, so that the target changes only
 // on Commit and several files can wait to replace theirs together. A file never committed

@@ -2,10 +2,10 @@
 
 #include <new>
 
+#include "common/type_ids.h"
 #include "host/files/description.h"
 #include "host/geometry/polygon_object.h"
 #include "host/scene/execution.h"
-#include "main/type_ids.h"
 #include "plot/component_support.h"
 #include "plot/samples.h"
 #include "plot/surfo_object.h"

@@ -2,10 +2,10 @@
 // presses a button or switches the plot on or off.
 #include <array>
 
+#include "common/type_ids.h"
 #include "host/scene/document.h"
 #include "host/scene/plugin_glue.h"
 #include "host/ui/dialogs.h"
-#include "main/type_ids.h"
 #include "plot/surfo_object.h"
 
 namespace vantelle {

@@ -4,12 +4,12 @@
 #include <gtest/gtest.h>
 
 #include "cage/surfo_cage.h"
+#include "common/type_ids.h"
 #include "grid/surfo_grid.h"
 #include "host/core/faults.h"
 #include "host/core/formula.h"
 #include "host/scene/execution.h"
 #include "host/scene/registry.h"
-#include "main/type_ids.h"
 #include "mesh/surfo_mesh.h"
 #include "plot/surfo_object.h"
 
