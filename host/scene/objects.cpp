@@ -80,14 +80,15 @@ bool IsBuiltInType(Int32 type) {
 }
 
 // Rotation matrix of heading (about Y), pitch (about X) and bank (about Z), applied
-// bank first.
+// bank first. A positive heading turns to the left as seen from above: a quarter turn
+// takes +X to +Z and +Z to -X, so that a camera looking along +Z then looks along -X.
 Matrix RotationHPB(const Vector& hpb) {
   const Float ch = std::cos(hpb.x), sh = std::sin(hpb.x);
   const Float cp = std::cos(hpb.y), sp = std::sin(hpb.y);
   const Float cb = std::cos(hpb.z), sb = std::sin(hpb.z);
   Matrix heading;
-  heading.v1 = {ch, 0.0, -sh};
-  heading.v3 = {sh, 0.0, ch};
+  heading.v1 = {ch, 0.0, sh};
+  heading.v3 = {-sh, 0.0, ch};
   Matrix pitch;
   pitch.v2 = {0.0, cp, sp};
   pitch.v3 = {0.0, -sp, cp};

@@ -134,6 +134,14 @@ TEST_F(Labels, TheDefaultPlotHasThirteenChildrenInOrderPlacedAsTheWorkedExamples
     ASSERT_NE(font, nullptr) << c->GetName().GetStd();
     EXPECT_EQ(font->GetFont().GetString(FONTDESC_FAMILY), String("Liberation Sans"));
   }
+  // Text reads along its +X and faces -Z: the front set reads from the front, the side
+  // set (turned a quarter) along +Z, facing +X, from the right.
+  const Matrix front = Find("_SurfoHLabel0_")->GetMg();
+  const Matrix side = Find("_SurfoHLabel3_")->GetMg();
+  EXPECT_EQ(front.v1, Vector(1, 0, 0));
+  EXPECT_NEAR((side.v1 - Vector(0, 0, 1)).GetLength(), 0.0, 1e-12);
+  EXPECT_NEAR((side.v3 - Vector(-1, 0, 0)).GetLength(), 0.0, 1e-12);
+
   // The labels build nothing in their own cache, and the plot's one pass rebuilt them once.
   ASSERT_NE(labels->GetCache(), nullptr);
   EXPECT_EQ(labels->GetCache()->GetType(), Onull);
