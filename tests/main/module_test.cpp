@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "host/files/bitmaps.h"
 #include "host/scene/execution.h"
@@ -87,21 +88,33 @@ TEST_F(ModuleEntry, RegistersThePlotWithItsNameFlagsDescriptionAndIcon) {
   EXPECT_FALSE(plot->callsGetContour);
   EXPECT_NE(FindDescriptionResource(kPlotType), nullptr);
 
-  // The icon is the first 64 x 64 square of the strip.
-  ASSERT_NE(plot->icon, nullptr);
-  ASSERT_EQ(plot->icon->GetBw(), 64);
-  ASSERT_EQ(plot->icon->GetBh(), 64);
+  // The five types in table order, each with its flags, its description and its own
+  // 64 x 64 square of the strip, left to right: plot, mesh, grid, cage, labels.
+  const std::vector<const ObjectPlugin*> types = GetObjectPlugins();
+  const Int32 ids[] = {kPlotType, 1055457, 1055458, 1055484, 1055514};
+  const Int32 flags[] = {0x8104, 0x10008504, 0x10008084, 0x10008084, 0x10008004};
+  ASSERT_EQ(types.size(), 5u);
   BaseBitmap* strip = BaseBitmap::Alloc();
   ASSERT_EQ(strip->Init(info.folder + Filename("res/Surfo.tif")), IMAGERESULT::OK);
   EXPECT_EQ(strip->GetBw(), 320);
-  for (Int32 y = 0; y < 64; y += 7) {
-    for (Int32 x = 0; x < 64; x += 5) {
-      UChar a[4], b[4];
-      strip->GetPixel(x, y, &a[0], &a[1], &a[2], &a[3]);
-      plot->icon->GetPixel(x, y, &b[0], &b[1], &b[2], &b[3]);
-      ASSERT_EQ(std::memcmp(a, b, 4), 0) << x << "," << y;
+  for (std::size_t t = 0; t < 5; ++t) {
+    EXPECT_EQ(types[t]->id, ids[t]) << t;
+    EXPECT_EQ(types[t]->info, flags[t]) << t;
+    EXPECT_NE(FindDescriptionResource(ids[t]), nullptr) << t;
+    const BaseBitmap* icon = types[t]->icon;
+    ASSERT_NE(icon, nullptr) << t;
+    ASSERT_EQ(icon->GetBw(), 64);
+    ASSERT_EQ(icon->GetBh(), 64);
+    for (Int32 y = 0; y < 64; y += 7) {
+      for (Int32 x = 0; x < 64; x += 5) {
+        UChar a[4], b[4];
+        strip->GetPixel(64 * static_cast<Int32>(t) + x, y, &a[0], &a[1], &a[2], &a[3]);
+        icon->GetPixel(x, y, &b[0], &b[1], &b[2], &b[3]);
+        ASSERT_EQ(std::memcmp(a, b, 4), 0) << t << ": " << x << "," << y;
+      }
     }
   }
+  EXPECT_EQ(FindObjectPlugin(1055514)->name.GetStd(), "Plot Labels");
   BaseBitmap::Free(strip);
   EXPECT_EQ(Call(C4DPL_END), 1);
 }
