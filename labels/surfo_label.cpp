@@ -178,11 +178,7 @@ Bool SurfoLabel::AddToExecution(BaseObject* op, PriorityList* list) {
 
 EXECUTIONRESULT SurfoLabel::Execute(BaseObject* op, BaseDocument* /*doc*/, BaseThread* /*bt*/, Int32 /*priority*/,
                                     EXECUTIONFLAGS /*flags*/) {
-  const BaseObject* plot = FindPlotObject(op);
-  if (plot != nullptr && plot->GetDirty(DIRTYFLAGS::DATA) != lastDataDirty_) {
-    op->Message(MSG_UPDATE);
-    lastDataDirty_ = plot->GetDirty(DIRTYFLAGS::DATA);
-  }
+  NoticePlotChange(op, lastDataDirty_);
   return EXECUTIONRESULT::OK;
 }
 

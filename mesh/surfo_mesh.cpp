@@ -93,16 +93,8 @@ Bool SurfoMesh::AddToExecution(BaseObject* op, PriorityList* list) {
 
 EXECUTIONRESULT SurfoMesh::Execute(BaseObject* op, BaseDocument* /*doc*/, BaseThread* /*bt*/, Int32 /*priority*/,
                                    EXECUTIONFLAGS /*flags*/) {
-  const BaseObject* plot = FindPlotObject(op);
-  if (plot == nullptr) {
-    return EXECUTIONRESULT::OK;
-  }
-  if (plot->GetDirty(DIRTYFLAGS::DATA) != lastDataDirty_) {
-    op->Message(MSG_UPDATE);
-    lastDataDirty_ = plot->GetDirty(DIRTYFLAGS::DATA);
-    plotChanged_ = true;
-  } else {
-    plotChanged_ = false;
+  if (FindPlotObject(op) != nullptr) {
+    plotChanged_ = NoticePlotChange(op, lastDataDirty_);
   }
   return EXECUTIONRESULT::OK;
 }
