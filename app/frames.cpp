@@ -181,7 +181,7 @@ FramesOutcome EvaluateFrames(Session& session, const FrameRange& frames, const s
   if (!frames.isRange) {
     outcome.dropped = WriteGlb(session.GetDocument(), path);
     outcome.files.push_back(output);
-  } else if (recorder.HasSameTopology()) {
+  } else if (recorder.FitsOneFile()) {
     recorder.WriteAnimated(path, session.GetDocument()->GetFps());
     outcome.animated = recorder.HasMotion();
     outcome.files.push_back(output);

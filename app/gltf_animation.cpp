@@ -11,6 +11,7 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -18,6 +19,7 @@
 
 #include "app/app_error.h"
 #include "app/gltf_model.h"
+#include "app/gltf_switching.h"
 
 namespace vantelle::app {
 
@@ -43,6 +45,7 @@ struct Frame {
   std::vector<std::shared_ptr<const Bytes>> views;
   std::vector<Transform> transforms;  // per node
   std::vector<Bounds> bounds;         // per accessor
+  std::vector<char> switchable;       // per node: shown as versions (see IsSwitchable)
   Int32 number = 0;                   // the document's frame
 
   const tinygltf::Model& Model() const { return *structure; }
@@ -396,36 +399,8 @@ private:
     animation.channels.push_back(std::move(channel));
   }
 
-  // An accessor over `values` appended to the buffer; with `bounds`, its min and max.
   int AddFloats(const std::vector<float>& values, int type, int target, bool bounds) {
-    Bytes& bin = model_.buffers.at(0).data;
-    const std::size_t bytes = values.size() * sizeof(float);
-    tinygltf::BufferView view;
-    view.buffer = 0;
-    view.byteOffset = bin.size();
-    view.byteLength = bytes;
-    view.target = target;
-    const auto* data = reinterpret_cast<const unsigned char*>(values.data());
-    bin.insert(bin.end(), data, data + bytes);
-    model_.bufferViews.push_back(view);
-
-    tinygltf::Accessor accessor;
-    accessor.bufferView = static_cast<int>(model_.bufferViews.size()) - 1;
-    accessor.byteOffset = 0;
-    accessor.componentType = TINYGLTF_COMPONENT_TYPE_FLOAT;
-    accessor.type = type;
-    const auto components = static_cast<std::size_t>(tinygltf::GetNumComponentsInType(type));
-    accessor.count = values.size() / components;
-    if (bounds) {
-      accessor.minValues.assign(components, std::numeric_limits<double>::max());
-      accessor.maxValues.assign(components, std::numeric_limits<double>::lowest());
-      for (std::size_t i = 0; i < values.size(); ++i) {
-        accessor.minValues[i % components] = std::min<double>(accessor.minValues[i % components], values[i]);
-        accessor.maxValues[i % components] = std::max<double>(accessor.maxValues[i % components], values[i]);
-      }
-    }
-    model_.accessors.push_back(std::move(accessor));
-    return static_cast<int>(model_.accessors.size()) - 1;
+    return AppendFloats(model_, values, type, target, bounds);
   }
 
   // An accessor without a view, which glTF reads as zeros; one per count and type.
@@ -461,22 +436,10 @@ std::string Shown(const Filename& path) {
   return shown.empty() ? std::string("\"\"") : shown;
 }
 
-}  // namespace
-
-struct GltfFrameRecorder::Frames {
-  std::vector<Frame> list;
-  std::vector<DroppedGeometry> dropped;
-};
-
-GltfFrameRecorder::GltfFrameRecorder() : frames_(std::make_unique<Frames>()) {}
-GltfFrameRecorder::~GltfFrameRecorder() = default;
-
-void GltfFrameRecorder::Capture(BaseDocument* doc) {
-  std::vector<Frame>& list = frames_->list;
-  const Frame* previous = list.empty() ? nullptr : &list.back();
-  tinygltf::Model model = BuildGltfModel(doc, &frames_->dropped);
+// A frame of `model`, holding once what equals the previous frame's.
+Frame MakeFrame(tinygltf::Model model, const Frame* previous, Int32 number) {
   Frame frame;
-  frame.number = doc != nullptr ? doc->GetTime().GetFrame(doc->GetFps()) : static_cast<Int32>(list.size());
+  frame.number = number;
   if (!model.buffers.empty()) {
     const Bytes& bin = model.buffers[0].data;
     frame.views.reserve(model.bufferViews.size());
@@ -510,6 +473,73 @@ void GltfFrameRecorder::Capture(BaseDocument* doc) {
   } else {
     frame.structure = std::make_shared<const tinygltf::Model>(std::move(model));
   }
+  return frame;
+}
+
+// Extruded outlines, such as text, whose meshes change their make-up when what they show
+// changes: they cannot morph, so each version becomes a node shown in its frames. They
+// are small, unlike a surface, whose change of make-up still writes a file per frame.
+bool IsSwitchable(const BaseObject* op) { return op != nullptr && op->GetType() == Oextrude; }
+
+// The frames with their switchable nodes set apart, when what remains keeps one topology.
+struct SplitFrames {
+  std::vector<Frame> rest;
+  SwitchedNodes switched;
+};
+
+std::optional<SplitFrames> Split(const std::vector<Frame>& list) {
+  if (std::none_of(list.begin(), list.end(), [](const Frame& f) {
+        return std::any_of(f.switchable.begin(), f.switchable.end(), [](char s) { return s != 0; });
+      })) {
+    return std::nullopt;
+  }
+  SplitFrames split{{}, SwitchedNodes(list.size())};
+  split.rest.reserve(list.size());
+  for (std::size_t k = 0; k < list.size(); ++k) {
+    tinygltf::Model model = Assemble(list[k]);
+    for (DetachedNode& node : DetachNodes(model, list[k].switchable)) {
+      split.switched.Add(k, std::move(node));
+    }
+    split.rest.push_back(MakeFrame(std::move(model), k > 0 ? &split.rest.back() : nullptr, list[k].number));
+    if (!SameTopology(split.rest.front(), split.rest.back())) {
+      return std::nullopt;
+    }
+  }
+  return split;
+}
+
+// Throws when `extra` bytes more do not fit into one file after the first frame's.
+void CheckFits(const std::vector<Frame>& list, std::size_t extra, const Filename& path) {
+  std::size_t base = 0;
+  for (std::size_t i = 0; i < list.front().views.size(); ++i) {
+    base = std::max(base, list.front().Model().bufferViews[i].byteOffset + list.front().views[i]->size());
+  }
+  if (extra > kMaxBinBytes - base) {
+    throw Failure("cannot write " + Shown(path) + ": " + std::to_string(list.size()) +
+                  " frames are too many for one .glb file");
+  }
+}
+
+}  // namespace
+
+struct GltfFrameRecorder::Frames {
+  std::vector<Frame> list;
+  std::vector<DroppedGeometry> dropped;
+};
+
+GltfFrameRecorder::GltfFrameRecorder() : frames_(std::make_unique<Frames>()) {}
+GltfFrameRecorder::~GltfFrameRecorder() = default;
+
+void GltfFrameRecorder::Capture(BaseDocument* doc) {
+  std::vector<Frame>& list = frames_->list;
+  std::vector<const BaseObject*> objects;
+  tinygltf::Model model = BuildGltfModel(doc, &frames_->dropped, &objects);
+  const Int32 number = doc != nullptr ? doc->GetTime().GetFrame(doc->GetFps()) : static_cast<Int32>(list.size());
+  Frame frame = MakeFrame(std::move(model), list.empty() ? nullptr : &list.back(), number);
+  frame.switchable.reserve(objects.size());
+  for (const BaseObject* op : objects) {
+    frame.switchable.push_back(IsSwitchable(op) ? 1 : 0);
+  }
   list.push_back(std::move(frame));
 }
 
@@ -534,39 +564,44 @@ bool GltfFrameRecorder::HasMotion() const {
   return !HasSameTopology() || MakePlan(frames_->list).Any();
 }
 
+bool GltfFrameRecorder::FitsOneFile() const {
+  return HasSameTopology() || Split(frames_->list).has_value();
+}
+
 void GltfFrameRecorder::WriteAnimated(const Filename& path, Int32 fps) const {
   const std::vector<Frame>& list = frames_->list;
   if (list.empty()) {
     WriteGltfModel(BuildGltfModel(nullptr), path);
     return;
   }
-  if (!HasSameTopology()) {
+  std::optional<SplitFrames> split;
+  if (!HasSameTopology() && !(split = Split(list))) {
     throw Failure("cannot write " + Shown(path) +
                   ": the frames differ in their objects or meshes, so one file cannot animate them");
   }
   if (fps <= 0) {
     throw Failure("cannot write " + Shown(path) + ": the frame rate " + std::to_string(fps) + " is not positive");
   }
-  const Plan plan = MakePlan(list);
-  if (!plan.Any()) {
-    WriteGltfModel(Assemble(list.front()), path);
+  const std::vector<Frame>& frames = split ? split->rest : list;
+  const Plan plan = MakePlan(frames);
+  if (!plan.Any() && !split) {
+    WriteGltfModel(Assemble(frames.front()), path);
     return;
   }
-  const std::size_t extra = AnimationWriter::ExtraBytes(list.front().Model(), list, plan);
-  std::size_t base = 0;
-  for (std::size_t i = 0; i < list.front().views.size(); ++i) {
-    base = std::max(base, list.front().Model().bufferViews[i].byteOffset + list.front().views[i]->size());
-  }
-  if (extra > kMaxBinBytes - base) {
-    throw Failure("cannot write " + Shown(path) + ": " + std::to_string(list.size()) +
-                  " frames are too many for one .glb file");
-  }
-  tinygltf::Model model = Assemble(list.front(), extra);
+  const std::size_t extra = (plan.Any() ? AnimationWriter::ExtraBytes(frames.front().Model(), frames, plan) : 0) +
+                            (split ? split->switched.ExtraBytes() : 0);
+  CheckFits(frames, extra, path);
+  tinygltf::Model model = Assemble(frames.front(), extra);
   if (model.buffers.empty()) {
     model.buffers.emplace_back();  // an animation of nodes alone still needs its times
     model.buffers[0].data.reserve(extra);
   }
-  AnimationWriter(model, list, plan, fps).Add();
+  if (plan.Any()) {
+    AnimationWriter(model, frames, plan, fps).Add();
+  }
+  if (split) {
+    split->switched.AddTo(model, fps);
+  }
   WriteGltfModel(model, path);
 }
 

@@ -31,11 +31,17 @@ public:
   bool HasSameTopology() const;
   // Whether any vertex moves between frames.
   bool HasMotion() const;
+  // Whether one file can animate the frames: they have the same topology, or they would
+  // have once the extruded outlines (text) that change their make-up are set apart.
+  bool FitsOneFile() const;
 
   // Writes one file: the first frame's scene; every mesh whose vertices move gets one
   // morph target per frame (positions, and normals where the mesh has them), driven by
   // one weights animation that shows frame k at time k / fps. Without motion the file is
-  // static. Throws the app's Failure when it cannot be written; the target is replaced
+  // static. Extruded outlines whose make-up changes (text showing another number) are set
+  // apart first: each distinct version becomes a node of its own, scaled to zero with
+  // step interpolation in the frames it does not belong to. Throws the app's Failure
+  // when it cannot be written or the frames do not fit one file; the target is replaced
   // only on success.
   void WriteAnimated(const Filename& path, Int32 fps) const;
   // Writes one file per frame: "<path without .glb>_0000.glb", numbered from 0 in

@@ -105,6 +105,8 @@ public:
     }
   }
 
+  const std::vector<const BaseObject*>& NodeObjects() const { return nodeObjects_; }
+
   // The model with its binary buffer filled in, in one allocation: the arrays of all
   // meshes are gathered first, and each is freed as soon as it is copied.
   tinygltf::Model& Finish() {
@@ -144,6 +146,7 @@ private:
     const BaseObject& op = *item.op;
     const int index = static_cast<int>(model_.nodes.size());
     model_.nodes.emplace_back();
+    nodeObjects_.push_back(&op);
     model_.nodes[index].name = NodeName(op);
     ToGltf::LocalTransform(op, model_.nodes[index]);
     source_ = item.source;
@@ -360,6 +363,7 @@ private:
   };
 
   tinygltf::Model model_;
+  std::vector<const BaseObject*> nodeObjects_;  // per node
   std::map<std::array<double, 4>, int> materials_;  // colour and unlit flag
   std::vector<MeshArrays> arrays_;
   std::vector<Block> blocks_;
@@ -435,13 +439,17 @@ void MergeDropped(std::vector<DroppedGeometry>& into, const std::vector<DroppedG
   }
 }
 
-tinygltf::Model BuildGltfModel(const BaseDocument* doc, std::vector<DroppedGeometry>* dropped) {
+tinygltf::Model BuildGltfModel(const BaseDocument* doc, std::vector<DroppedGeometry>* dropped,
+                                std::vector<const BaseObject*>* nodeObjects) {
   ModelBuilder builder;
   if (doc != nullptr) {
     builder.AddDocument(*doc);
   }
   if (dropped != nullptr) {
     MergeDropped(*dropped, builder.Dropped());
+  }
+  if (nodeObjects != nullptr) {
+    *nodeObjects = builder.NodeObjects();
   }
   return std::move(builder.Finish());
 }

@@ -30,8 +30,10 @@ void MergeDropped(std::vector<DroppedGeometry>& into, const std::vector<DroppedG
 // What `doc` shows after its last evaluation, as WriteGlb writes it: its binary data in
 // buffer 0, one buffer view per accessor. No document gives an empty asset. A switched-off
 // object adds its node alone, with neither geometry nor cache. What had to be left out is
-// added to *dropped.
-tinygltf::Model BuildGltfModel(const BaseDocument* doc, std::vector<DroppedGeometry>* dropped = nullptr);
+// added to *dropped. With `nodeObjects`, also the object each node stands for (a document
+// object or a cache), one per node.
+tinygltf::Model BuildGltfModel(const BaseDocument* doc, std::vector<DroppedGeometry>* dropped = nullptr,
+                               std::vector<const BaseObject*>* nodeObjects = nullptr);
 
 // A whole .glb written beside its target (or in place to a device or pipe), so that the
 // target changes only on Commit and several files can wait to replace theirs together.

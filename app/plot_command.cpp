@@ -49,10 +49,11 @@ std::vector<Setting> SplitSettings(const std::vector<std::string>& settings) {
   return out;
 }
 
-// The kinds to add; without any named, the whole plot: surface, grid and cage.
+// The kinds to add; without any named, the whole annotated plot: surface, grid, cage and
+// labels.
 std::vector<ObjectKind> ParseComponents(const std::vector<std::string>& names) {
   if (names.empty()) {
-    return {*FindObjectKind("mesh"), *FindObjectKind("grid"), *FindObjectKind("cage")};
+    return {*FindObjectKind("mesh"), *FindObjectKind("grid"), *FindObjectKind("cage"), *FindObjectKind("labels")};
   }
   std::vector<ObjectKind> kinds;
   for (const std::string& name : names) {
@@ -96,7 +97,7 @@ CLI::App* AddPlotCommand(CLI::App& app, PlotOptions& options) {
       ->excludes(formula);
   plot->add_option("--add", options.components,
                    "Add a component below the plot: mesh, grid, cage or labels (default: a mesh with the plot's "
-                   "colours, a grid and a cage; none for none)")
+                   "colours, a grid, a cage and labels; none for none)")
       ->type_name("KIND")
       ->allow_extra_args(false);
   plot->add_option("--set", options.settings,

@@ -20,7 +20,7 @@ struct PlotOptions {
   bool hasFormula = false;  // an empty FORMULA is still a formula the user asked for
   Int32 preset = 0;
   bool hasPreset = false;
-  std::vector<std::string> components;  // kinds to add, in order; none given: mesh, grid, cage
+  std::vector<std::string> components;  // kinds to add, in order; none given: mesh, grid, cage, labels
   std::vector<std::string> settings;    // [OBJECT.]NAME=VALUE, applied in order after the additions
   bool yes = false;                     // answer the module's questions Yes
   bool no = false;                      // answer them No

@@ -2,9 +2,9 @@
 // registered from this build's code, and optionally a mesh component below the plot.
 #pragma once
 
+#include "common/type_ids.h"
 #include "host/scene/execution.h"
 #include "host/scene/registry.h"
-#include "main/type_ids.h"
 #include "mesh/surfo_mesh.h"
 #include "plot/surfo_object.h"
 

@@ -4,6 +4,10 @@
 add_library(vantelle_module STATIC
   cage/surfo_cage.cpp
   grid/surfo_grid.cpp
+  labels/axis_labels.cpp
+  labels/label_objects.cpp
+  labels/legend.cpp
+  labels/surfo_label.cpp
   mesh/mesh_builders.cpp
   mesh/surfo_mesh.cpp
   plot/commands.cpp
@@ -55,6 +59,7 @@ set(VANTELLE_RESOURCES
   description/osurfo.json
   description/osurfocage.json
   description/osurfogrid.json
+  description/osurfolabel.json
   description/osurfomesh.json
   strings.json
   Surfo.tif

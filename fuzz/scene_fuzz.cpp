@@ -34,7 +34,8 @@ struct ModuleType {
 };
 
 constexpr ModuleType kTypes[] = {
-    {1055349, "osurfo"}, {1055457, "osurfomesh"}, {1055458, "osurfogrid"}, {1055484, "osurfocage"}};
+    {1055349, "osurfo"},     {1055457, "osurfomesh"},  {1055458, "osurfogrid"},
+    {1055484, "osurfocage"}, {1055514, "osurfolabel"}};
 
 }  // namespace
 

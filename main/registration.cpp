@@ -1,12 +1,13 @@
 #include "main/registration.h"
 
 #include "cage/surfo_cage.h"
+#include "common/type_ids.h"
 #include "grid/surfo_grid.h"
 #include "host/scene/execution.h"
 #include "host/scene/plugin_glue.h"
 #include "host/scene/registry.h"
+#include "labels/surfo_label.h"
 #include "main/module_state.h"
-#include "main/type_ids.h"
 #include "mesh/surfo_mesh.h"
 #include "plot/surfo_object.h"
 
@@ -37,6 +38,8 @@ const TypeRegistration kTypes[] = {
      OBJECT_GENERATOR | OBJECT_ISSPLINE | OBJECT_CALL_ADDEXECUTION | PLUGINFLAG_HIDEPLUGINMENU, 2},
     {Osurfocage, SurfoCage::Alloc, "osurfocage", IDS_SURFOCAGE,
      OBJECT_GENERATOR | OBJECT_ISSPLINE | OBJECT_CALL_ADDEXECUTION | PLUGINFLAG_HIDEPLUGINMENU, 3},
+    {Osurfolabel, SurfoLabel::Alloc, "osurfolabel", IDS_SURFOLABEL,
+     OBJECT_GENERATOR | OBJECT_CALL_ADDEXECUTION | PLUGINFLAG_HIDEPLUGINMENU, 4},
 };
 
 Bool RegisterType(const TypeRegistration& t) {

@@ -2,10 +2,10 @@
 
 #include <new>
 
+#include "common/type_ids.h"
 #include "host/files/description.h"
 #include "host/geometry/polygon_object.h"
 #include "host/scene/execution.h"
-#include "main/type_ids.h"
 #include "plot/component_support.h"
 #include "plot/samples.h"
 #include "plot/surfo_object.h"
@@ -93,16 +93,8 @@ Bool SurfoMesh::AddToExecution(BaseObject* op, PriorityList* list) {
 
 EXECUTIONRESULT SurfoMesh::Execute(BaseObject* op, BaseDocument* /*doc*/, BaseThread* /*bt*/, Int32 /*priority*/,
                                    EXECUTIONFLAGS /*flags*/) {
-  const BaseObject* plot = FindPlotObject(op);
-  if (plot == nullptr) {
-    return EXECUTIONRESULT::OK;
-  }
-  if (plot->GetDirty(DIRTYFLAGS::DATA) != lastDataDirty_) {
-    op->Message(MSG_UPDATE);
-    lastDataDirty_ = plot->GetDirty(DIRTYFLAGS::DATA);
-    plotChanged_ = true;
-  } else {
-    plotChanged_ = false;
+  if (FindPlotObject(op) != nullptr) {
+    plotChanged_ = NoticePlotChange(op, lastDataDirty_);
   }
   return EXECUTIONRESULT::OK;
 }

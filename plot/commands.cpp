@@ -4,10 +4,10 @@
 #include <array>
 #include <cmath>
 
+#include "common/type_ids.h"
 #include "host/scene/document.h"
 #include "host/scene/plugin_glue.h"
 #include "host/ui/dialogs.h"
-#include "main/type_ids.h"
 #include "plot/surfo_object.h"
 
 namespace vantelle {

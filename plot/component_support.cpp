@@ -1,6 +1,7 @@
 #include "plot/component_support.h"
 
 #include "host/scene/execution.h"
+#include "plot/samples.h"
 #include "plot/surfo_parameters.h"
 
 namespace vantelle {
@@ -14,6 +15,16 @@ Bool JoinPriorityList(BaseObject* op, PriorityList* list, Int32 priority) {
   if (list != nullptr) {
     list->Add(op, priority, EXECUTIONFLAGS::NONE);
   }
+  return true;
+}
+
+Bool NoticePlotChange(BaseObject* op, UInt32& lastDataDirty) {
+  const BaseObject* plot = FindPlotObject(op);
+  if (plot == nullptr || plot->GetDirty(DIRTYFLAGS::DATA) == lastDataDirty) {
+    return false;
+  }
+  op->Message(MSG_UPDATE);
+  lastDataDirty = plot->GetDirty(DIRTYFLAGS::DATA);
   return true;
 }
 

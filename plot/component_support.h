@@ -12,6 +12,11 @@ Bool IsSwitchedOn(const GeListNode* node);
 // Adds the component to the priority list at its priority; always true.
 Bool JoinPriorityList(BaseObject* op, PriorityList* list, Int32 priority);
 
+// Whether the component's plot changed its data since `lastDataDirty`, the plot's data
+// dirty count the component saw last. On a change the component marks itself changed
+// (MSG_UPDATE) and remembers the new count. False without a plot.
+Bool NoticePlotChange(BaseObject* op, UInt32& lastDataDirty);
+
 // The frame and the plot's height and size as a component last saw them. Starts with
 // values no document or plot has, so the first look always sees a change.
 struct PlotWatch {

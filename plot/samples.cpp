@@ -1,7 +1,7 @@
 #include "plot/samples.h"
 
+#include "common/type_ids.h"
 #include "host/scene/objects.h"
-#include "main/type_ids.h"
 
 namespace vantelle {
 
@@ -30,27 +30,32 @@ BaseObject* FindComponent(const BaseObject* plot, Int32 type) {
   if (plot == nullptr) {
     return nullptr;
   }
-  BaseObject* op = plot->GetDown();
-  while (op != nullptr) {
+  for (BaseObject* op = plot->GetDown(); op != nullptr; op = NextBelow(op, plot)) {
     if (op->GetType() == type) {
       return op;
     }
-    if (op->GetDown() != nullptr) {
-      op = op->GetDown();
-      continue;
-    }
-    // Climb until a next sibling turns up, but never to the plot itself.
-    while (op != nullptr && op->GetNext() == nullptr) {
-      op = op->GetUp();
-      if (op == plot) {
-        return nullptr;
-      }
-    }
-    if (op != nullptr) {
-      op = op->GetNext();
-    }
   }
   return nullptr;
+}
+
+BaseObject* NextBelow(const BaseObject* op, const BaseObject* root) {
+  if (op == nullptr) {
+    return nullptr;
+  }
+  if (op->GetDown() != nullptr) {
+    return op->GetDown();
+  }
+  if (op == root) {
+    return nullptr;
+  }
+  // Climb until a next sibling turns up, but never to the root itself.
+  while (op->GetNext() == nullptr) {
+    op = op->GetUp();
+    if (op == nullptr || op == root) {
+      return nullptr;
+    }
+  }
+  return op->GetNext();
 }
 
 }  // namespace vantelle

@@ -42,4 +42,9 @@ BaseObject* FindPlotObject(const BaseObject* component);
 // plot's subtree; null when there is none.
 BaseObject* FindComponent(const BaseObject* plot, Int32 type);
 
+// The object after `op` in a pre-order walk of `root`'s descendants (children before
+// siblings), or null when the walk would leave `root`'s subtree. Start with root's first
+// child.
+BaseObject* NextBelow(const BaseObject* op, const BaseObject* root);
+
 }  // namespace vantelle

@@ -4,17 +4,15 @@
 #include <cmath>
 #include <utility>
 
+#include "common/type_ids.h"
 #include "host/core/formula.h"
 #include "host/scene/execution.h"
-#include "main/type_ids.h"
 #include "plot/formula_preparation.h"
 #include "plot/surfo_object.h"
 
 namespace vantelle {
 
 namespace {
-
-inline constexpr Int32 SURFOLABEL_UPDATE = 50012;
 
 // Gradient position of a height: across the whole range, or by magnitude.
 Float GradientPosition(Float y, Float b, Bool byMagnitude) {

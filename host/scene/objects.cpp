@@ -56,8 +56,8 @@ Matrix HPBToMatrix(const Vector& hpb) {
   const Float cp = std::cos(hpb.y), sp = std::sin(hpb.y);
   const Float cb = std::cos(hpb.z), sb = std::sin(hpb.z);
   Matrix heading;
-  heading.v1 = {ch, 0.0, -sh};
-  heading.v3 = {sh, 0.0, ch};
+  heading.v1 = {ch, 0.0, sh};
+  heading.v3 = {-sh, 0.0, ch};
   Matrix pitch;
   pitch.v2 = {0.0, cp, sp};
   pitch.v3 = {0.0, -sp, cp};

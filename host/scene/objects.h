@@ -45,7 +45,8 @@ struct ObjectColorProperties {
 };
 
 // The rotation of heading (about Y), pitch (about X) and bank (about Z), in radians,
-// applied bank first.
+// applied bank first. A positive heading turns to the left as seen from above: a quarter
+// turn takes +X to +Z and +Z to -X, so that a camera looking along +Z then looks along -X.
 Matrix HPBToMatrix(const Vector& hpb);
 
 struct HandleInfo {

@@ -40,7 +40,7 @@ TEST(AppPlot, DefaultPlotSummarisesTheWholeGrid) {
   EXPECT_NE(r.out.find("2601 (51 x 51)"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("Sin(x) * Cos(z)"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find(" ms, 2601 formula evaluations\n"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("components  mesh, grid, cage\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("components  mesh, grid, cage, labels\n"), std::string::npos) << r.out;
 }
 
 TEST(AppPlot, JsonHasEveryKeyWithTheDefaultPlotsValues) {
@@ -111,7 +111,8 @@ TEST(AppPlot, BadInputExitsTwoNamingTheProblemAndPrintsNothing) {
       {{"plot", "x z"}, "vantelle: formula: column 3: an operator is missing before \"z\"\n"},
       {{"plot", "--set", "SURFO_FORMULA=" + std::string(65537, '1')}, "more than the 65536 it may have"},
       {{"plot", "--add", "teapot"}, "--add teapot: not a component"},
-      {{"plot", "--add", "labels"}, "the loaded modules offer no labels component"},
+      {{"plot", "--set", "labels.SURFOLABEL_DECIMALS=11"}, "SURFOLABEL_DECIMALS: 11 is above the maximum 10"},
+      {{"plot", "--add", "mesh", "--set", "labels.SURFOLABEL_SIZE=8"}, "the plot has no labels"},
       {{"plot", "--add", "none", "--set", "mesh.SURFOMESH_MODE=1"}, "the plot has no mesh (add one with --add mesh)"},
       {{"plot", "--add", "grid", "--set", "cage.SURFOCAGE_RINGS=1"}, "the plot has no cage"},
       {{"plot", "--preset", "11"}, "--preset"},
@@ -268,7 +269,8 @@ protected:
 
 TEST_F(AppScenes, ASavedSceneRendersTheSameFileByteForByte) {
   RunResult r = RunApp({"plot", "Sin(x) * Cos(z) * r / 25", "--set", "SURFO_SIZE=300", "--set",
-                        "grid.SURFOGRID_STEP=5", "--frame", "7", "--save", Path("scene.json"), "-o",
+                        "grid.SURFOGRID_STEP=5", "--set", "labels.SURFOLABEL_SIDES=both", "--set",
+                        "labels.SURFOLABEL_FLIP=true", "--frame", "7", "--save", Path("scene.json"), "-o",
                         Path("direct.glb")});
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("saved       " + Path("scene.json")), std::string::npos) << r.out;
@@ -284,6 +286,18 @@ TEST_F(AppScenes, ASavedSceneRendersTheSameFileByteForByte) {
   EXPECT_NE(r.out.find("SURFO_SIZE"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("SURFOGRID_STEP   5"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("values"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("5116 \"_SurfoHLabel3_\" at -150, -32, -150"), std::string::npos) << r.out;
+}
+
+TEST_F(AppScenes, TheLabelsButtonAndAddLabelsMakeTheSameScene) {
+  RunResult r = RunApp({"plot", "--add", "none", "--set", "SURFO_ADDCOMPONENT=3", "--save", Path("button.json")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  r = RunApp({"plot", "--add", "labels", "--save", Path("added.json")});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("components  labels\n"), std::string::npos) << r.out;
+  EXPECT_EQ(ReadBytes(folder / "button.json"), ReadBytes(folder / "added.json"));
+  r = RunApp({"info", Path("added.json")});
+  EXPECT_NE(r.out.find("5116 \"_SurfoVLabel2_\" at -102, -25, -100"), std::string::npos) << r.out;
 }
 
 TEST_F(AppScenes, BadScenesAreRefusedWithTheirLineAndNothingIsWritten) {
@@ -388,7 +402,7 @@ TEST_F(AppScenes, TextRendersAsASolidAndWithoutAnyFontAsNothingWithOneWarning) {
 TEST(AppParams, ListsEveryTypeOrOne) {
   RunResult r = RunApp({"params"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  for (const char* type : {"Osurfo", "Osurfomesh", "Osurfogrid", "Osurfocage"}) {
+  for (const char* type : {"Osurfo", "Osurfomesh", "Osurfogrid", "Osurfocage", "Osurfolabel"}) {
     EXPECT_NE(r.out.find(type), std::string::npos) << type;
   }
   r = RunApp({"params", "mesh", "--json"});
@@ -397,6 +411,10 @@ TEST(AppParams, ListsEveryTypeOrOne) {
   ASSERT_EQ(j.size(), 1u);
   EXPECT_EQ(j[0]["type"], "Osurfomesh");
   EXPECT_EQ(j[0]["parameters"].size(), 7u);
+  r = RunApp({"params", "labels"});
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("SURFOLABEL_SIDES"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Both"), std::string::npos) << r.out;
   EXPECT_EQ(RunApp({"params", "teapot"}).exitCode, 2);
 }
 

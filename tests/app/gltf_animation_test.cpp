@@ -25,6 +25,7 @@
 #include "host/geometry/primitives.h"
 #include "host/geometry/spline_object.h"
 #include "host/geometry/tags.h"
+#include "host/geometry/text_spline.h"
 #include "host/scene/execution.h"
 
 namespace {
@@ -277,6 +278,86 @@ TEST_F(GltfAnimationTest, FramesOfDifferentTopologyGoToNumberedFiles) {
   EXPECT_EQ(Load(files[0]).meshes.size(), 1u);
   EXPECT_EQ(Load(files[1]).meshes.size(), 2u);
   EXPECT_EQ(Entries(), (std::set<std::string>{"anim_0000.glb", "anim_0001.glb"}));
+}
+
+TEST_F(GltfAnimationTest, TextThatChangesBecomesOneNodePerVersionShownOnlyInItsFrames) {
+  // A text that stays, the wave, and a changing text inside a folder after both, so that
+  // setting the texts apart renumbers the folder.
+  BaseObject* title = Add(BaseObject::Alloc(Oextrude));
+  title->SetName(String("title"));
+  BaseObject::Alloc(Osplinetext)->InsertUnder(title);
+  PolygonObject* wave = Add(Grid(2, "wave"));
+  wave->MakeTag(Tphong);
+  BaseObject* folder = Add(BaseObject::Alloc(Onull));
+  folder->SetName(String("folder"));
+  BaseObject* label = BaseObject::Alloc(Oextrude);
+  label->SetName(String("label"));
+  label->SetRelPos(Vector(0, 50, 0));
+  label->InsertUnder(folder);
+  BaseObject* text = BaseObject::Alloc(Osplinetext);
+  text->InsertUnder(label);
+  const char* texts[] = {"1.0", "2.0", "1.0"};
+  GltfFrameRecorder recorder;
+  std::vector<tinygltf::Model> expected;
+  for (int k = 0; k < 3; ++k) {
+    text->GetDataInstance()->SetString(PRIM_TEXT_TEXT, String(texts[k]));
+    wave->GetPointW()[4].y = 10.0 * k;
+    Capture(recorder, k);
+    expected.push_back(Static("frame" + std::to_string(k) + ".glb"));
+  }
+  EXPECT_FALSE(recorder.HasSameTopology());
+  ASSERT_TRUE(recorder.FitsOneFile());
+  EXPECT_TRUE(recorder.HasMotion());
+  recorder.WriteAnimated(Filename(folder_ / "switched.glb"), 10);
+  const tinygltf::Model model = Load(folder_ / "switched.glb");
+
+  // "1.0" once, shown in frames 0 and 2; "2.0" in frame 1; each the mesh of its frame's
+  // file, at its place in its folder. The wave still morphs; the title stays as it is.
+  std::vector<int> versions;
+  std::vector<std::string> folders;
+  for (std::size_t n = 0; n < model.nodes.size(); ++n) {
+    if (model.nodes[n].name == "label") {
+      versions.push_back(static_cast<int>(n));
+    }
+    for (const int child : model.nodes[n].children) {
+      if (model.nodes.at(child).name == "label") {
+        folders.push_back(model.nodes[n].name);
+      }
+    }
+  }
+  ASSERT_EQ(versions.size(), 2u);
+  EXPECT_EQ(folders, (std::vector<std::string>{"folder", "folder"}));
+  for (int v = 0; v < 2; ++v) {
+    const tinygltf::Node& node = model.nodes[static_cast<std::size_t>(versions[v])];
+    EXPECT_EQ(node.translation, (std::vector<double>{0, 0.5, 0}));
+    const tinygltf::Primitive& mine = model.meshes.at(node.mesh).primitives.at(0);
+    const tinygltf::Primitive& alone = MeshOf(expected[v], "label").primitives.at(0);
+    EXPECT_EQ(Floats(model, mine.attributes.at("POSITION")), Floats(expected[v], alone.attributes.at("POSITION")));
+  }
+  EXPECT_EQ(MeshOf(model, "wave").primitives[0].targets.size(), 3u);
+  ASSERT_EQ(model.animations.size(), 1u);
+  const tinygltf::Animation& animation = model.animations[0];
+  std::map<int, std::vector<float>> scales;
+  int times = -1;
+  for (const tinygltf::AnimationChannel& channel : animation.channels) {
+    const tinygltf::AnimationSampler& sampler = animation.samplers.at(channel.sampler);
+    times = times < 0 ? sampler.input : times;
+    EXPECT_EQ(sampler.input, times) << "every channel plays on the same times";
+    if (channel.target_path == "scale") {
+      EXPECT_EQ(sampler.interpolation, "STEP");
+      scales[channel.target_node] = Floats(model, sampler.output);
+    }
+  }
+  EXPECT_EQ(scales[versions[0]], (std::vector<float>{1, 1, 1, 0, 0, 0, 1, 1, 1}));
+  EXPECT_EQ(scales[versions[1]], (std::vector<float>{0, 0, 0, 1, 1, 1, 0, 0, 0}));
+  EXPECT_EQ(scales.size(), 2u);
+
+  // A surface whose own make-up changes still needs a file per frame.
+  text->GetDataInstance()->SetString(PRIM_TEXT_TEXT, String("3.0"));
+  Add(Grid(1, "second"));
+  Capture(recorder, 3);
+  EXPECT_FALSE(recorder.FitsOneFile());
+  EXPECT_THROW(recorder.WriteAnimated(Filename(folder_ / "switched.glb"), 10), vantelle::app::AppError);
 }
 
 TEST_F(GltfAnimationTest, FailedWritesLeaveNothingBehind) {

@@ -393,9 +393,10 @@ TEST_F(GltfExportTest, ARotationSurvivesScaleAxesOfNothing) {
   const tinygltf::Model model = Export();
   for (const BaseObject* op = doc_->GetFirstObject(); op != nullptr; op = op->GetNext()) {
     const tinygltf::Node& node = Node(model, op->GetName().GetStd());
-    // A heading of 0.5 about Y, mirrored into glTF: a turn of -0.5 about Y.
+    // A heading of 0.5 turns +X towards the host's +Z, which is glTF's -Z: a right-handed
+    // turn of +0.5 about Y.
     ASSERT_EQ(node.rotation.size(), 4u) << op->GetName().GetStd();
-    EXPECT_NEAR(node.rotation[1], -std::sin(0.25), 1e-12) << op->GetName().GetStd();
+    EXPECT_NEAR(node.rotation[1], std::sin(0.25), 1e-12) << op->GetName().GetStd();
     EXPECT_NEAR(node.rotation[3], std::cos(0.25), 1e-12) << op->GetName().GetStd();
     EXPECT_EQ(node.scale, (std::vector<double>{op->GetRelScale().x, op->GetRelScale().y, op->GetRelScale().z}));
   }

@@ -5,7 +5,8 @@ largest mesh.
     blender -b --factory-startup --python blender_check.py -- FILE.glb \
         [--mesh-vertices N] [--mesh-triangles N] [--uv] [--colors] [--objects N] \
         [--line-objects N] [--min-line-edges N] [--animation-frames N] \
-        [--closed-parts N] [--genus-along-x G,G,...] [--caps-face-out] [--below PART:PART]
+        [--closed-parts N] [--genus-along-x G,G,...] [--caps-face-out] [--below PART:PART] \
+        [--text-meshes N] [--reads NAME=G,G,...] [--changing NAME]
 
 Prints what it found and ends Blender with exit code 0 when every expectation holds, 1
 when one does not, 2 for bad arguments.
@@ -36,6 +37,13 @@ def parse_arguments(argv):
                         help="faces flat at the front (least Y) face -Y, towards the front view, and those at "
                              "the back face +Y")
     parser.add_argument("--below", help="A:B: part A (numbered along +X) has its centre lower than part B")
+    parser.add_argument("--text-meshes", type=int, help="surface meshes besides the largest (text)")
+    parser.add_argument("--reads", action="append", default=[],
+                        help="NAME=G,G,...: the object NAME, as placed in the scene, is a closed solid whose "
+                             "parts along +X have these holes and whose caps face the front view")
+    parser.add_argument("--changing", action="append", default=[],
+                        help="NAME: exactly one object of that name (Blender adds .001, ...) shows in every "
+                             "frame of the animation, and not always the same one")
     return parser.parse_args(args)
 
 
@@ -78,6 +86,7 @@ def check(options):
             failures.append(f"{what}: found {found}, expected {wanted}")
 
     expect("objects", len(objects), options.objects)
+    expect("text meshes", len(surfaces) - 1, options.text_meshes)
     expect("line objects", len(lines), options.line_objects)
     if options.min_line_edges is not None and line_edges < options.min_line_edges:
         failures.append(f"line edges: found {line_edges}, expected at least {options.min_line_edges}")
@@ -92,6 +101,17 @@ def check(options):
         failures += check_animation(mesh, options.animation_frames)
     if options.closed_parts is not None:
         failures += check_solid(largest, options)
+    for reads in options.reads:
+        name, genus = reads.split("=")
+        found = [o for o in objects if o.name == name]
+        if len(found) != 1:
+            failures.append(f"{name}: {len(found)} objects of that name, expected 1")
+            continue
+        solid = argparse.Namespace(closed_parts=len(genus.split(",")), genus_along_x=genus, caps_face_out=True,
+                                   below=None)
+        failures += [f"{name}: {f}" for f in check_solid(found[0], solid, world=True)]
+    for name in options.changing:
+        failures += check_changing(objects, name)
     for failure in failures:
         print(f"blender_check: MISMATCH {failure}")
     print("blender_check: " + ("FAILED" if failures else "OK"))
@@ -136,13 +156,43 @@ def check_animation(mesh, frames):
     return failures
 
 
-def check_solid(obj, options):
+def check_changing(objects, name):
+    """A text that changes over an animation comes in as one object per version, each scaled
+    to nothing in the frames it does not belong to."""
+    import bpy
+    versions = [o for o in objects if o.name == name or o.name.startswith(name + ".")]
+    actions = [o.animation_data.action for o in versions if o.animation_data and o.animation_data.action]
+    if not actions:
+        return [f"{name}: no version of it is animated"]
+    first = int(min(a.frame_range[0] for a in actions))
+    last = int(max(a.frame_range[1] for a in actions))
+    shown_versions = set()
+    failures = []
+    for frame in range(first, last + 1):
+        bpy.context.scene.frame_set(frame)
+        shown = [o.name for o in versions if min(o.matrix_world.to_scale()) > 0.5]
+        hidden = [o for o in versions if max(o.matrix_world.to_scale()) < 1e-6]
+        if len(shown) != 1 or len(shown) + len(hidden) != len(versions):
+            failures.append(f"{name}: frame {frame} shows {shown or 'none'} of {len(versions)} versions")
+        shown_versions.update(shown)
+    print(f"blender_check: {name}: {len(versions)} versions, {len(shown_versions)} shown over frames "
+          f"{first}..{last}")
+    if len(shown_versions) < 2:
+        failures.append(f"{name}: the same version shows in every frame")
+    return failures
+
+
+def check_solid(obj, options, world=False):
     """glTF keeps a vertex per face normal, so the faces share no vertices as imported;
     welding coincident vertices gives back the solid. Each part's genus follows from its
-    Euler characteristic V - E + F = 2 - 2g."""
+    Euler characteristic V - E + F = 2 - 2g. With `world`, the mesh is taken as it stands
+    in the scene (placed, turned and scaled)."""
     import bmesh
     mesh = bmesh.new()
     mesh.from_mesh(obj.data)
+    if world:
+        mesh.transform(obj.matrix_world)
+        mesh.normal_update()
     bmesh.ops.remove_doubles(mesh, verts=mesh.verts, dist=1e-7)
     mesh.verts.ensure_lookup_table()
     open_edges = [e for e in mesh.edges if len(e.link_faces) != 2]

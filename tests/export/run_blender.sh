@@ -31,10 +31,16 @@ elif [ "$1" = animated ]; then
   expectations+=(--objects 3 --line-objects 1 --min-line-edges $((2 * 50 * 5)) --animation-frames 12)
 else
   # The grid's 51 + 51 lines of 50 spans each and the cage's wire box come in as objects
-  # of their own; the wave moves through its 30 frames.
-  expectations+=(--line-objects 2 --min-line-edges $((102 * 50 + 12)))
-  if [ "$1" = wave ]; then
-    expectations+=(--animation-frames 30)
+  # of their own, and the seven labels shown (three numbers along the front edge, three
+  # up the front left corner, the legend) as solids. Seen from the front, "-180.0" and
+  # "-1.0" read left to right: "8" has two holes, each "0" one.
+  expectations+=(--line-objects 2 --min-line-edges $((102 * 50 + 12)) --reads _SurfoHLabel0_=0,0,2,1,0,1)
+  if [ "$1" = plot ]; then
+    expectations+=(--text-meshes 7 --reads _SurfoVLabel2_=0,0,0,1)
+  else
+    # The wave moves through its 30 frames, and its height scale grows: the top and
+    # bottom labels show other numbers as it does, one version at a time.
+    expectations+=(--animation-frames 30 --changing _SurfoVLabel0_ --changing _SurfoVLabel2_)
   fi
 fi
 # Blender's own user settings and add-ons stay out of it; an uncaught error in the script

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Writes the .glb that the export checks read.
 #   write_glb.sh plot VANTELLE OUT        the default plot with its vertex-coloured surface,
-#                                         grid and cage, as the app writes it
-#   write_glb.sh wave VANTELLE OUT        a time formula over frames 0 to 29, animated
+#                                         grid, cage and labels, as the app writes it
+#   write_glb.sh wave VANTELLE OUT        a growing wave over frames 0 to 29, animated, its
+#                                         value labels changing
 #   write_glb.sh sample EXPORT_TESTS OUT  export_tests' scene of several objects
 #   write_glb.sh animated EXPORT_TESTS OUT  export_tests' surface, lines and box over 12
 #                                         frames, animated by morph targets
@@ -19,7 +20,7 @@ case "$kind" in
     "$producer" plot -o "$out" >/dev/null
     ;;
   wave)
-    "$producer" plot "Sin(x + t * 90) * Cos(z)" --frames 0:29 -o "$out" >/dev/null
+    "$producer" plot "Sin(x + t * 90) * Cos(z) * (1 + t)" --frames 0:29 -o "$out" >/dev/null
     ;;
   sample)
     VANTELLE_EXPORT_SAMPLE="$out" "$producer" --gtest_filter='GltfExportTest.SampleScene' >/dev/null

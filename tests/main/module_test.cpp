@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "host/files/bitmaps.h"
 #include "host/scene/execution.h"
@@ -90,7 +91,14 @@ TEST_F(ModuleEntry, RegistersEveryTypeWithItsNameFlagsDescriptionAndIcon) {
       {1055457, "Plot Mesh", "osurfomesh", 0x10008504, 1},
       {1055458, "Plot Grid", "osurfogrid", 0x10008084, 2},
       {1055484, "Plot Cage", "osurfocage", 0x10008084, 3},
+      {1055514, "Plot Labels", "osurfolabel", 0x10008004, 4},
   };
+  // Registered in table order: plot, mesh, grid, cage, labels.
+  const std::vector<const ObjectPlugin*> types = GetObjectPlugins();
+  ASSERT_EQ(types.size(), std::size(rows));
+  for (std::size_t t = 0; t < types.size(); ++t) {
+    EXPECT_EQ(types[t]->id, rows[t].type) << t;
+  }
   BaseBitmap* strip = BaseBitmap::Alloc();
   ASSERT_EQ(strip->Init(info.folder + Filename("res/Surfo.tif")), IMAGERESULT::OK);
   EXPECT_EQ(strip->GetBw(), 320);

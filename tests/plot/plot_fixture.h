@@ -4,12 +4,13 @@
 #include <gtest/gtest.h>
 
 #include "cage/surfo_cage.h"
+#include "common/type_ids.h"
 #include "grid/surfo_grid.h"
 #include "host/core/faults.h"
 #include "host/core/formula.h"
 #include "host/scene/execution.h"
 #include "host/scene/registry.h"
-#include "main/type_ids.h"
+#include "labels/surfo_label.h"
 #include "mesh/surfo_mesh.h"
 #include "plot/surfo_object.h"
 
@@ -28,6 +29,10 @@ protected:
   static void RegisterSplineComponents() {
     RegisterObjectPlugin(Osurfogrid, String("Grid"), 0x10008084, SurfoGrid::Alloc, String("osurfogrid"), nullptr, 0);
     RegisterObjectPlugin(Osurfocage, String("Cage"), 0x10008084, SurfoCage::Alloc, String("osurfocage"), nullptr, 0);
+  }
+  static void RegisterLabels() {
+    RegisterObjectPlugin(Osurfolabel, String("Labels"), 0x10008004, SurfoLabel::Alloc, String("osurfolabel"), nullptr,
+                         0);
   }
   static void TearDownTestSuite() {
     FreeObjectPlugins();

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "common/type_ids.h"
 #include "host/core/faults.h"
 #include "host/files/description.h"
 #include "host/scene/document.h"
 #include "host/scene/registry.h"
-#include "main/type_ids.h"
 #include "plot/surfo_object.h"
 
 namespace vantelle {

@@ -217,12 +217,12 @@ TEST_F(Hierarchy, GlobalMatrixComposesParentAndChild) {
   BaseObject* child = BaseObject::Alloc(Onull);
   child->InsertUnder(parent);
   parent->SetRelPos(Vector(10, 0, 0));
-  parent->SetRelRot(Vector(PI / 2, 0, 0));  // heading: a quarter turn about Y
-  child->SetRelPos(Vector(0, 5, 1));
+  parent->SetRelRot(Vector(PI / 2, 0, 0));  // heading: a quarter turn to the left, +Z to -X
+  child->SetRelPos(Vector(2, 5, 1));
   const Vector p = child->GetMg().off;
-  EXPECT_NEAR(p.x, 11.0, 1e-12);
+  EXPECT_NEAR(p.x, 9.0, 1e-12);
   EXPECT_NEAR(p.y, 5.0, 1e-12);
-  EXPECT_NEAR(p.z, 0.0, 1e-12);
+  EXPECT_NEAR(p.z, 2.0, 1e-12);
   BaseObject::Free(parent);
 }
 
