@@ -12,6 +12,7 @@
 #include "app/view/view_window.h"
 #include "host/core/gradient.h"
 #include "host/files/description.h"
+#include "host/files/font_catalog.h"
 
 namespace vantelle::app {
 
@@ -38,6 +39,13 @@ double LimitOr(const std::optional<Float>& limit, double otherwise) {
 ViewPanel::ViewPanel(ViewModel& model, ViewWindow& window) : model_(model), window_(window) {}
 
 void ViewPanel::SetStyle() {
+  // The system's sans-serif face reads better than ImGui's bitmap font; without one the
+  // built-in font serves.
+  if (const std::optional<FontFace> face = GetFontCatalog().DefaultFace()) {
+    ImFontConfig config;
+    config.OversampleH = 2;
+    ImGui::GetIO().Fonts->AddFontFromFileTTF(face->file.GetStd().c_str(), 15.0f, &config);
+  }
   ImGui::StyleColorsDark();
   ImGuiStyle& style = ImGui::GetStyle();
   style.WindowRounding = 0.0f;
@@ -118,13 +126,37 @@ void ViewPanel::DrawObjects() {
     }
     stack.insert(stack.end(), children.rbegin(), children.rend());
   }
+  int hiddenBelow = -1;  // the depth of a folded object whose subtree is skipped
   for (const Item& item : order) {
+    if (hiddenBelow >= 0 && item.depth > hiddenBelow) {
+      continue;
+    }
+    hiddenBelow = -1;
     ImGui::PushID(item.op);
     bool enabled = item.op->GetDeformMode();
     if (ImGui::Checkbox("##on", &enabled)) {
       Later([this, op = item.op, enabled] { model_.SetEnabled(op, enabled); });
     }
-    ImGui::SameLine(0.0f, 4.0f + 14.0f * static_cast<float>(item.depth));
+    ImGui::SameLine(0.0f, 4.0f + 16.0f * static_cast<float>(item.depth));
+    // Objects with children fold; only the top level is open at first, so the generated
+    // label objects do not crowd out the plot.
+    if (item.op->GetDown() != nullptr) {
+      const bool open = item.depth == 0 ? !folded_.contains(item.op) : unfolded_.contains(item.op);
+      if (ImGui::ArrowButton("##fold", open ? ImGuiDir_Down : ImGuiDir_Right)) {
+        auto& set = item.depth == 0 ? folded_ : unfolded_;
+        if (set.contains(item.op)) {
+          set.erase(item.op);
+        } else {
+          set.insert(item.op);
+        }
+      }
+      if (!open) {
+        hiddenBelow = item.depth;
+      }
+    } else {
+      ImGui::Dummy(ImVec2(ImGui::GetFrameHeight(), ImGui::GetFrameHeight()));
+    }
+    ImGui::SameLine();
     if (!enabled) {
       ImGui::PushStyleColor(ImGuiCol_Text, ImGui::GetStyle().Colors[ImGuiCol_TextDisabled]);
     }

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <optional>
+#include <set>
 #include <vector>
 #include <string>
 
@@ -61,6 +62,8 @@ private:
   ViewWindow& window_;
   std::vector<std::function<void()>> later_;
   BaseObject* selected_ = nullptr;
+  std::set<const BaseObject*> folded_;    // top-level objects the user folded
+  std::set<const BaseObject*> unfolded_;  // deeper objects the user opened
 
   std::optional<bool> presetAnswer_;
   std::string question_;

@@ -104,6 +104,10 @@ public:
       Key("ctrl+s");
     } else if (verb == "picture" && w.size() == 2) {
       window_.SavePicture(w[1]);
+    } else if (verb == "screenshot" && w.size() == 2) {
+      window_.SaveScreenshot(w[1]);
+    } else if (verb == "select" && w.size() == 2) {
+      Select(w[1]);
     } else if (verb == "export" && w.size() == 2) {
       window_.ExportGlb(w[1]);
     } else if (verb == "close" && w.size() == 1) {
@@ -228,6 +232,16 @@ private:
       }
     }
     throw ScriptError{"no object has a parameter " + name};
+  }
+
+  void Select(const std::string& name) {
+    for (BaseObject* op : CollectObjects(model_.GetDocument())) {
+      if (op->GetName().GetStd() == name) {
+        window_.Panel().Select(op);
+        return;
+      }
+    }
+    throw ScriptError{"no object called " + name};
   }
 
   void Fail(const std::string& message) {

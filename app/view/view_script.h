@@ -13,6 +13,8 @@
 //   answer yes|no              how the module's next questions are answered
 //   frame N                    moves the timeline to frame N
 //   save FILE / picture FILE / export FILE
+//   screenshot FILE            the whole window, panel and all, as a PNG picture
+//   select NAME                shows the object NAME in the panel
 //   close                      the window's close button
 //   answer-close save|discard|cancel
 //   expect highlight N|none    the handle the host reports under the cursor, and its colour

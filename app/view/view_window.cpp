@@ -33,6 +33,14 @@ std::string& LastGlfwError() {
   return error;
 }
 
+void WriteBytes(const std::string& file, const std::vector<unsigned char>& bytes) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out.flush()) {
+    throw Failure("cannot write " + file);
+  }
+}
+
 void KeepGlfwError(int /*code*/, const char* description) {
   LastGlfwError() = description != nullptr ? description : "";
 }
@@ -145,7 +153,8 @@ void ViewWindow::Play(double now) {
     return;
   }
   const Int32 first = model_.FirstFrame();
-  const Int32 last = model_.LastFrame();
+  const Int32 fps0 = model_.GetDocument()->GetFps();
+  const Int32 last = model_.LastFrame() > first ? model_.LastFrame() : first + 3 * fps0;
   const Int32 fps = model_.GetDocument()->GetFps();
   const Int32 span = std::max(last - first + 1, 1);
   const auto advanced = static_cast<Int32>(std::floor((now - playStart_) * fps));
@@ -182,6 +191,25 @@ void ViewWindow::Frame(bool modal) {
   DrawBar();
   ImGui::Render();
   ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
+  if (!screenshotFile_.empty()) {
+    const std::string file = std::move(screenshotFile_);
+    screenshotFile_.clear();
+    std::vector<unsigned char> rgba(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
+    gl_->PixelStorei(GL_PACK_ALIGNMENT, 1);
+    gl_->ReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    Picture picture;
+    picture.width = width;
+    picture.height = height;
+    picture.rgb.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        const std::size_t from = (static_cast<std::size_t>(height - 1 - y) * width + x) * 4;
+        const std::size_t to = (static_cast<std::size_t>(y) * width + x) * 3;
+        std::copy_n(rgba.begin() + static_cast<std::ptrdiff_t>(from), 3, picture.rgb.begin() + static_cast<std::ptrdiff_t>(to));
+      }
+    }
+    WriteBytes(file, EncodePng(picture));
+  }
   glfwSwapBuffers(window_);
   if (!modal) {
     panel_->RunLater();
@@ -232,8 +260,10 @@ void ViewWindow::DrawBar() {
   ImGui::SameLine();
   int frame = model_.GetSession().GetFrame();
   ImGui::SetNextItemWidth(barWidth - 90.0f);
-  if (ImGui::SliderInt("##frame", &frame, model_.FirstFrame(), std::max(model_.LastFrame(), model_.FirstFrame()),
-                       "frame %d")) {
+  // A document without a length of its own gets the three seconds a new scene has.
+  const int first = model_.FirstFrame();
+  const int last = model_.LastFrame() > first ? model_.LastFrame() : first + 3 * model_.GetDocument()->GetFps();
+  if (ImGui::SliderInt("##frame", &frame, first, last, "frame %d")) {
     playing_ = false;
     model_.SetFrame(frame);
   }
@@ -380,13 +410,12 @@ void ViewWindow::SavePicture(const std::string& file) {
   settings.height = model_.Height();
   PictureRenderer pictures(settings, *gl_);
   pictures.SetCamera(model_.GetCamera());
-  const std::vector<unsigned char> png = EncodePng(pictures.Draw(model_.GetDocument()));
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
-  if (!out.flush()) {
-    throw Failure("cannot write the picture " + file);
-  }
-  glfwMakeContextCurrent(window_);
+  WriteBytes(file, EncodePng(pictures.Draw(model_.GetDocument())));
+}
+
+void ViewWindow::SaveScreenshot(const std::string& file) {
+  screenshotFile_ = file;
+  RunFrame();
 }
 
 void ViewWindow::ExportGlb(const std::string& file) {

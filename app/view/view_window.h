@@ -68,6 +68,8 @@ public:
   // Saves to the scene file, or asks for a name in the panel when there is none.
   void Save();
   void SavePicture(const std::string& file);
+  // Draws a frame and writes the whole window, panel and all, as a PNG picture.
+  void SaveScreenshot(const std::string& file);
   void ExportGlb(const std::string& file);
 
 private:
@@ -84,6 +86,7 @@ private:
   std::unique_ptr<Framebuffer> sceneBuffer_;
   std::unique_ptr<ViewPanel> panel_;
   std::vector<unsigned char> scenePixels_;
+  std::string screenshotFile_;  // written by the next frame
   bool imgui_ = false;
   bool closed_ = false;
   bool modal_ = false;
