@@ -348,11 +348,11 @@ private:
       Fail(error.Format().GetStd());
       return;
     }
+    const std::vector<unsigned char> shown = window_.ScenePixels();
     doc->SetTime(model_.GetDocument()->GetTime());
     ExecutePasses(doc);
     const std::vector<unsigned char> saved = window_.DrawDocument(doc);
     BaseDocument::Free(doc);
-    const std::vector<unsigned char>& shown = window_.ScenePixels();
     std::size_t differing = 0;
     for (std::size_t i = 0; i < saved.size() && i < shown.size(); ++i) {
       differing += saved[i] != shown[i] ? 1 : 0;

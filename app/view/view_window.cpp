@@ -221,7 +221,6 @@ void ViewWindow::DrawScene(bool modal) {
     renderer_->Upload(model_.Scene());
     sceneBuffer_->Bind();
     renderer_->Draw(model_.GetCamera(), ViewRegion::Whole(sceneBuffer_->Width(), sceneBuffer_->Height()));
-    sceneBuffer_->Read(0, 0, sceneBuffer_->Width(), sceneBuffer_->Height(), scenePixels_);
   }
   int width = 0, height = 0;
   glfwGetFramebufferSize(window_, &width, &height);
@@ -230,6 +229,14 @@ void ViewWindow::DrawScene(bool modal) {
   gl_->ClearColor(0.11f, 0.115f, 0.13f, 1.0f);
   gl_->Clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
   sceneBuffer_->CopyToWindow(0, height - sceneBuffer_->Height());
+}
+
+const std::vector<unsigned char>& ViewWindow::ScenePixels() {
+  // The scene's framebuffer keeps the last frame until the next one is drawn.
+  glfwMakeContextCurrent(window_);
+  sceneBuffer_->Read(0, 0, sceneBuffer_->Width(), sceneBuffer_->Height(), scenePixels_);
+  gl_->BindFramebuffer(GL_FRAMEBUFFER, 0);
+  return scenePixels_;
 }
 
 std::vector<unsigned char> ViewWindow::DrawDocument(BaseDocument* doc) {

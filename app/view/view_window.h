@@ -51,7 +51,7 @@ public:
   // ---- What the script looks at --------------------------------------------------------
   // The scene as the last frame showed it: RGBA rows from the bottom, SceneWidth() x
   // SceneHeight().
-  const std::vector<unsigned char>& ScenePixels() const { return scenePixels_; }
+  const std::vector<unsigned char>& ScenePixels();
   int SceneWidth() const { return model_.Width(); }
   int SceneHeight() const { return model_.Height(); }
   // Draws `doc` (evaluated) from the view's camera as the view would show it, into the
