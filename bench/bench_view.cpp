@@ -47,6 +47,7 @@ void BM_ViewHandleDragRedraw(benchmark::State& state) {
     const double t = static_cast<double>(step % 40 < 20 ? step % 40 : 40 - step % 40) / 20.0;
     ++step;
     model.DragTo(from.x - 120.0 * t, from.y);
+    model.Update();
     renderer.Upload(model.Scene());
     frame.Bind();
     renderer.Draw(model.GetCamera(), ViewRegion::Whole(kWidth, kHeight));

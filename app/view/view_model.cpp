@@ -88,6 +88,7 @@ const ViewportScene& ViewModel::Scene() {
   if (sceneStale_) {
     scene_ = CollectViewportScene(GetDocument(), hover_ ? hover_->object : nullptr, hover_ ? hover_->index : -1);
     sceneStale_ = false;
+    ++sceneVersion_;
   }
   return scene_;
 }
@@ -240,9 +241,9 @@ void ViewModel::DragTo(double x, double y) {
   const Vector local = InverseTransform(drag.mg, a + d * t);
   drag.handle.object->GetObjectData()->SetHandle(drag.handle.object, drag.handle.index, local, drag.info);
   // The plug-in wrote its own container; the host knows the object changed and evaluates.
+  // The pass runs once per frame (Update), however many cursor moves came in between.
   drag.handle.object->SetDirty(DIRTYFLAGS::DATA);
   needsPass_ = true;
-  Update();
 }
 
 void ViewModel::EndDrag() {

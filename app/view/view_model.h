@@ -58,6 +58,11 @@ public:
   void Touch() { needsPass_ = true; }
   // What to draw, gathered after the last pass with the hovered handle highlighted.
   const ViewportScene& Scene();
+  // Changes whenever Scene() gathers anew, so a window uploads only what changed.
+  UInt64 SceneVersion() {
+    Scene();
+    return sceneVersion_;
+  }
   const ViewStatus& Status() const { return status_; }
 
   // ---- The camera ------------------------------------------------------------------------
@@ -132,6 +137,7 @@ private:
   bool needsPass_ = true;
   bool sceneStale_ = true;
   ViewportScene scene_;
+  UInt64 sceneVersion_ = 0;
   ViewStatus status_;
 
   int width_ = 1280;

@@ -218,7 +218,10 @@ void ViewWindow::Frame(bool modal) {
 
 void ViewWindow::DrawScene(bool modal) {
   if (!modal) {
-    renderer_->Upload(model_.Scene());
+    if (uploaded_ != model_.SceneVersion()) {
+      renderer_->Upload(model_.Scene());
+      uploaded_ = model_.SceneVersion();
+    }
     sceneBuffer_->Bind();
     renderer_->Draw(model_.GetCamera(), ViewRegion::Whole(sceneBuffer_->Width(), sceneBuffer_->Height()));
   }
@@ -242,6 +245,7 @@ const std::vector<unsigned char>& ViewWindow::ScenePixels() {
 std::vector<unsigned char> ViewWindow::DrawDocument(BaseDocument* doc) {
   glfwMakeContextCurrent(window_);
   renderer_->Upload(CollectViewportScene(doc));
+  uploaded_ = 0;
   sceneBuffer_->Bind();
   renderer_->Draw(model_.GetCamera(), ViewRegion::Whole(sceneBuffer_->Width(), sceneBuffer_->Height()));
   std::vector<unsigned char> pixels;

@@ -86,6 +86,7 @@ private:
   std::unique_ptr<Framebuffer> sceneBuffer_;
   std::unique_ptr<ViewPanel> panel_;
   std::vector<unsigned char> scenePixels_;
+  UInt64 uploaded_ = 0;  // the scene version the renderer holds; 0: none of the model's
   std::string screenshotFile_;  // written by the next frame
   bool imgui_ = false;
   bool closed_ = false;

@@ -36,6 +36,7 @@ protected:
     model->BeginDrag({plot, handle});
     for (int step = 1; step <= 4; ++step) {
       model->DragTo(from.x + (to.x - from.x) * step / 4.0, from.y + (to.y - from.y) * step / 4.0);
+      model->Update();
     }
     model->EndDrag();
     model->Update();
