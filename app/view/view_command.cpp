@@ -66,7 +66,7 @@ int RunView(const ViewOptions& options) {
   }
   const int failures = RunViewScript(window, model, options.script);
   if (failures > 0) {
-    std::cerr << "vantelle: " << options.script << ": " << failures << " check(s) failed\n";
+    std::cerr << "vantelle: " << options.script << ": " << failures << (failures == 1 ? " problem\n" : " problems\n");
     return kExitFailure;
   }
   return kExitOk;

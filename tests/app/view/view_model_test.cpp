@@ -83,6 +83,26 @@ TEST_F(ViewModelTest, DraggedHandlesRescaleWithoutEvaluatingAndUndoAsOneStepEach
   EXPECT_NEAR(bounds.max.y, 25.0, 1e-4);
 }
 
+TEST_F(ViewModelTest, AHandleOfAMovedTurnedAndScaledPlotFollowsTheCursorInTheObjectsOwnSpace) {
+  // Moved, turned a quarter about Y (its X axis now points along +Z) and scaled by 2: the
+  // size handle sits at 100 * 2 along +Z from the plot's origin.
+  plot->SetRelPos(Vector(30, 10, -20));
+  plot->SetRelRot(Vector(PI / 2, 0, 0));
+  plot->SetRelScale(Vector(2, 2, 2));
+  model->Touch();
+  model->Update();
+  const Vector axis = plot->GetMg().TransformVector(Vector(1, 0, 0)).GetNormalized();
+  ASSERT_NEAR((axis - Vector(0, 0, 1)).GetLength(), 0.0, 1e-12);
+  // To 60 scene units from the origin along that axis: 30 of the plot's own, a size of 60.
+  Drag(0, plot->GetMg().off + axis * 60.0);
+  EXPECT_NEAR(Get(kSize), 60.0, 1e-4);
+  const std::optional<Vector> shown = model->HandleOnScreen({plot, 0});
+  const Vector wanted = model->GetCamera().Project(plot->GetMg().off + axis * 60.0);
+  ASSERT_TRUE(shown);
+  EXPECT_NEAR(shown->x, wanted.x, 1e-3);
+  EXPECT_NEAR(shown->y, wanted.y, 1e-3);
+}
+
 TEST_F(ViewModelTest, TheHandleUnderTheCursorIsHighlightedThroughTheHost) {
   const Vector p0 = *model->HandleOnScreen({plot, 0});
   EXPECT_EQ(model->FindHandleAt(p0.x + 3.0, p0.y - 3.0), (HandleRef{plot, 0}));
