@@ -6,6 +6,7 @@
 
 #include <backends/imgui_impl_glfw.h>
 #include <backends/imgui_impl_opengl3.h>
+#include <dlfcn.h>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -65,6 +66,12 @@ ViewWindow::ViewWindow(ViewModel& model, int width, int height, const std::strin
   }
   glfwSetWindowUserPointer(window_, this);
   glfwMakeContextCurrent(window_);
+  // The OpenGL libraries GLFW opened stay loaded after it closes them: the driver keeps
+  // memory to the end (names of its own), and a sanitizer tells it from ours only while
+  // it can still name the library it came from.
+  for (const char* library : {"libGL.so.1", "libGLX.so.0", "libGLX_mesa.so.0", "libgallium_dri.so", "swrast_dri.so"}) {
+    dlopen(library, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
+  }
   glfwSwapInterval(0);
   std::string missing;
   if (!gl_->Load([](const char* name) { return reinterpret_cast<GlFunctions::Proc>(glfwGetProcAddress(name)); },
