@@ -48,6 +48,7 @@ demo: build
 
 bench: build
 	$(BUILD)/bench/vantelle_bench
+	$(BUILD)/bench/vantelle_view_bench
 
 gallery: build
 	./scripts/make-gallery.sh $(BUILD) docs/gallery

@@ -13,6 +13,7 @@
 #include "app/plot_command.h"
 #include "app/scene_commands.h"
 #include "app/terminal_text.h"
+#include "app/view/view_command.h"
 #include "host/files/file_replacement.h"
 
 namespace {
@@ -47,6 +48,8 @@ int Run(int argc, char** argv) {
   CLI::App* info = vantelle::app::AddInfoCommand(app, infoOptions);
   vantelle::app::ParamsOptions paramsOptions;
   CLI::App* params = vantelle::app::AddParamsCommand(app, paramsOptions);
+  vantelle::app::ViewOptions viewOptions;
+  CLI::App* view = vantelle::app::AddViewCommand(app, viewOptions);
 
   try {
     app.parse(argc, argv);
@@ -71,6 +74,9 @@ int Run(int argc, char** argv) {
   }
   if (params->parsed()) {
     return vantelle::app::RunParams(paramsOptions);
+  }
+  if (view->parsed()) {
+    return vantelle::app::RunView(viewOptions);
   }
   PrintError("no command given");
   return vantelle::app::kExitBadInput;

@@ -126,16 +126,9 @@ CLI::App* AddPlotCommand(CLI::App& app, PlotOptions& options) {
   return plot;
 }
 
-int RunPlot(const PlotOptions& options) {
-  CheckOutputFiles({{"--save", options.save}, {"-o", options.output}}, {});
+BaseObject* SetUpPlot(Session& session, const PlotOptions& options) {
   const std::vector<ObjectKind> components = ParseComponents(options.components);
   const std::vector<Setting> settings = SplitSettings(options.settings);
-  const FrameRange frames = ResolveFrames(options.frames, 0);
-  const PictureSettings picture = ResolvePictureOptions(options.picture);
-  const DialogAnswers answers(options.yes ? AnswerPolicy::YES : (options.no ? AnswerPolicy::NO : AnswerPolicy::ASK));
-
-  Session session;
-  session.LoadModules(options.pluginFolder.empty() ? DefaultPluginFolder() : Filename(String(options.pluginFolder)));
   session.NewDocument(options.fps);
   const ObjectKind plotKind = *FindObjectKind("plot");
   BaseObject* op = session.AddObject(plotKind.type, plotKind.typeName);
@@ -162,6 +155,21 @@ int RunPlot(const PlotOptions& options) {
   for (const Setting& s : settings) {
     session.SetParameterText(TargetOf(s, op), s.name, s.value);
   }
+  return op;
+}
+
+int RunPlot(const PlotOptions& options) {
+  CheckOutputFiles({{"--save", options.save}, {"-o", options.output}}, {});
+  // Checked before any module loads, so a typo fails fast.
+  ParseComponents(options.components);
+  SplitSettings(options.settings);
+  const FrameRange frames = ResolveFrames(options.frames, 0);
+  const PictureSettings picture = ResolvePictureOptions(options.picture);
+  const DialogAnswers answers(options.yes ? AnswerPolicy::YES : (options.no ? AnswerPolicy::NO : AnswerPolicy::ASK));
+
+  Session session;
+  session.LoadModules(options.pluginFolder.empty() ? DefaultPluginFolder() : Filename(String(options.pluginFolder)));
+  SetUpPlot(session, options);
 
   RunSummary summary;
   summary.frames = frames;

@@ -36,6 +36,12 @@ struct PlotOptions {
 // Registers the subcommand on `app`, filling `options` when it is parsed.
 CLI::App* AddPlotCommand(CLI::App& app, PlotOptions& options);
 
+class Session;
+// A new document in `session` (its modules loaded) holding the plot the options describe:
+// its formula or preset, its components and settings. Returns the plot object. BadInput
+// for a setting or component that does not apply.
+BaseObject* SetUpPlot(Session& session, const PlotOptions& options);
+
 // Runs the command; the summary goes to stdout. Throws AppError.
 int RunPlot(const PlotOptions& options);
 

@@ -23,6 +23,10 @@ packages=(
   # Pictures: Mesa's offscreen OpenGL (software, so no display and no GPU are needed), the
   # OpenGL declarations and libpng.
   libosmesa6-dev libgl-dev libpng-dev
+  # The interactive view: a GLFW window with OpenGL, Dear ImGui for its panel (Debian
+  # ships its GLFW and OpenGL 3 backends as sources), and a virtual X server to run its
+  # scripted session in the tests.
+  libglfw3-dev libimgui-dev xvfb xauth
 )
 # A node from elsewhere (nodesource, nvm) clashes with Debian's nodejs/npm packages, so
 # Debian's are only the fallback.

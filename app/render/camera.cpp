@@ -250,4 +250,16 @@ Vector Camera::Project(const Vector& p) const {
   return {(x + 1.0) * 0.5 * width_, (1.0 - y) * 0.5 * height_, Dot(p - eye_, forward_)};
 }
 
+void Camera::Ray(Float x, Float y, Vector& origin, Vector& direction) const {
+  const Float nx = x / width_ * 2.0 - 1.0;
+  const Float ny = 1.0 - y / height_ * 2.0;
+  if (parallel_) {
+    origin = eye_ + right_ * (nx * halfHeight_ * aspect_) + up_ * (ny * halfHeight_) + forward_ * near_;
+    direction = forward_;
+    return;
+  }
+  direction = (forward_ + right_ * (nx * tanHalfFov_ * aspect_) + up_ * (ny * tanHalfFov_)).GetNormalized();
+  origin = eye_ + direction * (near_ / Dot(direction, forward_));
+}
+
 }  // namespace vantelle::app

@@ -63,6 +63,11 @@ public:
   // from the top-left corner, in pixels (pixel centres at .5), z the distance in front of
   // the camera.
   Vector Project(const Vector& p) const;
+  // The line of sight through the picture point (x, y) (pixels as Project gives them): its
+  // start on the near plane and its unit direction into the scene, in the host's space.
+  void Ray(Float x, Float y, Vector& origin, Vector& direction) const;
+  int Width() const { return width_; }
+  int Height() const { return height_; }
 
   bool IsParallel() const { return parallel_; }
   const Vector& Eye() const { return eye_; }

@@ -23,6 +23,9 @@ public:
   // The `width` x `height` pixels from (x, y), counted from the bottom left, as RGBA rows
   // from the bottom up into `rgba`, after everything drawn so far.
   void Read(int x, int y, int width, int height, std::vector<unsigned char>& rgba) const;
+  // Copies the whole image into the window's own framebuffer with its bottom-left corner
+  // at (x, y), and leaves the window's framebuffer bound.
+  void CopyToWindow(int x, int y) const;
 
 private:
   const GlFunctions& gl_;

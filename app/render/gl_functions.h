@@ -63,6 +63,7 @@ namespace vantelle::app {
   X(DRAWELEMENTSINSTANCED, DrawElementsInstanced)       \
   X(GENFRAMEBUFFERS, GenFramebuffers)                   \
   X(BINDFRAMEBUFFER, BindFramebuffer)                   \
+  X(BLITFRAMEBUFFER, BlitFramebuffer)                   \
   X(DELETEFRAMEBUFFERS, DeleteFramebuffers)             \
   X(FRAMEBUFFERRENDERBUFFER, FramebufferRenderbuffer)   \
   X(CHECKFRAMEBUFFERSTATUS, CheckFramebufferStatus)     \

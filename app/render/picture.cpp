@@ -120,6 +120,9 @@ std::string FramePictureName(const std::string& output, std::size_t index) {
 
 PictureRenderer::PictureRenderer(const PictureSettings& settings) : settings_(settings) {}
 
+PictureRenderer::PictureRenderer(const PictureSettings& settings, const GlFunctions& gl)
+    : settings_(settings), gl_(&gl) {}
+
 PictureRenderer::~PictureRenderer() {
   // The OpenGL objects go while the context is still there.
   band_.reset();
@@ -128,9 +131,12 @@ PictureRenderer::~PictureRenderer() {
 }
 
 Picture PictureRenderer::Draw(BaseDocument* doc) {
-  if (context_ == nullptr) {
+  if (gl_ == nullptr) {
     context_ = std::make_unique<OffscreenContext>();
-    renderer_ = std::make_unique<ViewportRenderer>(context_->Gl());
+    gl_ = &context_->Gl();
+  }
+  if (renderer_ == nullptr) {
+    renderer_ = std::make_unique<ViewportRenderer>(*gl_);
   }
   const ViewportScene scene = CollectViewportScene(doc);
   if (camera_ == nullptr) {
@@ -148,7 +154,7 @@ Picture PictureRenderer::Draw(BaseDocument* doc) {
   const int rows = std::clamp(static_cast<int>(rowsFit / kScale * kScale), kScale, height);
   if (band_ == nullptr || band_->Width() < width + 2 * margin || band_->Height() < rows + 2 * margin) {
     band_.reset();
-    band_ = std::make_unique<Framebuffer>(context_->Gl(), width + 2 * margin, rows + 2 * margin);
+    band_ = std::make_unique<Framebuffer>(*gl_, width + 2 * margin, rows + 2 * margin);
   }
   Picture picture;
   picture.width = settings_.width;

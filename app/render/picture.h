@@ -49,11 +49,15 @@ struct Picture {
 
 class Framebuffer;
 class OffscreenContext;
+struct GlFunctions;
 class ViewportRenderer;
 
 class PictureRenderer {
 public:
   explicit PictureRenderer(const PictureSettings& settings);
+  // Draws with the context current now (a window's), whose functions are `gl`, instead of
+  // an offscreen one of its own. The context must stay current while pictures are drawn.
+  PictureRenderer(const PictureSettings& settings, const GlFunctions& gl);
   ~PictureRenderer();
   PictureRenderer(const PictureRenderer&) = delete;
   PictureRenderer& operator=(const PictureRenderer&) = delete;
@@ -64,11 +68,15 @@ public:
   Picture Draw(BaseDocument* doc);
   // The camera of the pictures drawn so far; null before the first.
   const Camera* GetCamera() const { return camera_.get(); }
+  // Draws from `camera` instead of framing the first picture (an interactive view's
+  // picture is taken from where the user looks).
+  void SetCamera(const Camera& camera) { camera_ = std::make_unique<Camera>(camera); }
 
 private:
   PictureSettings settings_;
   std::unique_ptr<Camera> camera_;
   std::unique_ptr<OffscreenContext> context_;
+  const GlFunctions* gl_ = nullptr;  // of the context drawn with
   std::unique_ptr<ViewportRenderer> renderer_;
   std::unique_ptr<Framebuffer> band_;
   std::vector<unsigned char> pixels_;  // one band read back
