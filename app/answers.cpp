@@ -5,6 +5,7 @@
 #include <iostream>
 #include <string>
 
+#include "app/progress.h"
 #include "host/ui/dialogs.h"
 
 namespace vantelle::app {
@@ -12,6 +13,7 @@ namespace vantelle::app {
 namespace {
 
 Bool AskOnTerminal(const String& question) {
+  ClearProgressLine();
   std::cerr << question.GetStd() << " [y/N] " << std::flush;
   std::string line;
   if (!std::getline(std::cin, line)) {
@@ -32,10 +34,14 @@ DialogAnswers::DialogAnswers(AnswerPolicy policy) {
     if (isatty(STDIN_FILENO) != 0) {
       return AskOnTerminal(question);
     }
+    ClearProgressLine();
     std::cerr << "vantelle: " << question.GetStd() << " Answered no (pass --yes to agree)\n";
     return false;
   });
-  SetMessageHandler([](const String& text) { std::cerr << "vantelle: " << text.GetStd() << '\n'; });
+  SetMessageHandler([](const String& text) {
+    ClearProgressLine();
+    std::cerr << "vantelle: " << text.GetStd() << '\n';
+  });
 }
 
 DialogAnswers::~DialogAnswers() {

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <iostream>
+#include <new>
 #include <optional>
 
 #include <CLI/CLI.hpp>
@@ -12,6 +13,7 @@
 #include "app/output_files.h"
 #include "app/progress.h"
 #include "app/staged_file.h"
+#include "app/work_estimate.h"
 #include "host/scene/execution.h"
 
 namespace vantelle::app {
@@ -45,6 +47,7 @@ private:
 };
 
 void Warn(const std::string& message) {
+  ClearProgressLine();
   std::cerr << "vantelle: warning: " << message << '\n';
 }
 
@@ -111,14 +114,18 @@ std::string DescribeDropped(const std::vector<DroppedGeometry>& dropped) {
   return text;
 }
 
-FramesOutcome EvaluateFrames(Session& session, const FrameRange& frames, const std::string& output,
-                             const PictureSettings& picture, FormulaFaults faults) {
+namespace {
+
+// The work of EvaluateFrames; `doing` says what it is busy with, for a failure's message.
+FramesOutcome RunFrames(Session& session, const FrameRange& frames, const std::string& output,
+                        const PictureSettings& picture, FormulaFaults faults, std::string& doing) {
   FramesOutcome outcome;
   const bool writes = !output.empty();
   const bool pictures = writes && IsPictureFile(output);
   if (writes && !pictures && frames.Count() > kMaxRecordedFrames) {
     throw BadInput("--frames: at most " + std::to_string(kMaxRecordedFrames) + " frames can go into one file");
   }
+  CheckWorkFits(EstimateFrameCost(session), frames, writes && !pictures, AvailableMemory());
   const ExternalRendering rendering(writes);
   GltfFrameRecorder recorder;
   std::optional<PictureRenderer> painter;
@@ -126,8 +133,10 @@ FramesOutcome EvaluateFrames(Session& session, const FrameRange& frames, const s
   if (pictures) {
     painter.emplace(picture);
   }
-  Progress progress(frames.isRange ? "frames" : "evaluating", frames.Count());
+  // Gone before the writing, which shows a bar of its own.
+  std::optional<Progress> progress(std::in_place, frames.isRange ? "frames" : "evaluating", frames.Count());
   for (Int64 frame = frames.first; frame <= frames.last; ++frame) {
+    doing = "evaluating frame " + std::to_string(frame);
     session.SetFrame(static_cast<Int32>(frame));
     outcome.last = session.Evaluate();
     outcome.seconds += outcome.last.seconds;
@@ -151,8 +160,9 @@ FramesOutcome EvaluateFrames(Session& session, const FrameRange& frames, const s
     } else if (writes && frames.isRange) {
       recorder.Capture(session.GetDocument());
     }
-    progress.Step();
+    progress->Step();
   }
+  progress.reset();
   // A formula without a value anywhere ("1/0") would quietly plot a flat sheet.
   if (outcome.evaluations > 0 && outcome.failures == outcome.evaluations) {
     const std::string message =
@@ -169,6 +179,7 @@ FramesOutcome EvaluateFrames(Session& session, const FrameRange& frames, const s
   if (!writes) {
     return outcome;
   }
+  doing = "writing " + output;
   if (pictures) {
     if (!frames.isRange) {
       staged.emplace_back(Filename(String(output)), EncodePng(painter->Draw(session.GetDocument())));
@@ -197,6 +208,19 @@ FramesOutcome EvaluateFrames(Session& session, const FrameRange& frames, const s
          ": their points lie beyond the range of the single-precision numbers glTF files use");
   }
   return outcome;
+}
+
+}  // namespace
+
+FramesOutcome EvaluateFrames(Session& session, const FrameRange& frames, const std::string& output,
+                             const PictureSettings& picture, FormulaFaults faults) {
+  std::string doing = "setting up";
+  try {
+    return RunFrames(session, frames, output, picture, faults, doing);
+  } catch (const std::bad_alloc&) {
+    // Whatever the estimate missed; the message says where, and the run fails cleanly.
+    throw Failure("out of memory while " + doing);
+  }
 }
 
 }  // namespace vantelle::app

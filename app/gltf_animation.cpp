@@ -20,6 +20,8 @@
 #include "app/app_error.h"
 #include "app/gltf_model.h"
 #include "app/gltf_switching.h"
+#include "app/progress.h"
+#include "app/scratch_file.h"
 
 namespace vantelle::app {
 
@@ -36,13 +38,48 @@ struct Bounds {
   std::vector<double> min, max;
 };
 
+// The bytes of one buffer view of a captured frame: in memory while its frame is the first
+// or the newest, in the recorder's scratch file after, so that a long animation's frames
+// are never all held at once.
+class StoredView {
+public:
+  explicit StoredView(Bytes bytes) : size_(bytes.size()), memory_(std::make_shared<const Bytes>(std::move(bytes))) {}
+  StoredView(const StoredView&) = delete;
+  StoredView& operator=(const StoredView&) = delete;
+
+  std::size_t Size() const { return size_; }
+  // The bytes, read back when they were moved out.
+  std::shared_ptr<const Bytes> Load() const {
+    if (memory_) {
+      return memory_;
+    }
+    auto bytes = std::make_shared<Bytes>(size_);
+    file_->Read(offset_, bytes->data(), size_);
+    return bytes;
+  }
+  void MoveTo(ScratchFile& file) {
+    if (memory_) {
+      offset_ = file.Append(memory_->data(), size_);
+      file_ = &file;
+      memory_.reset();
+    }
+  }
+
+private:
+  std::size_t size_;
+  std::shared_ptr<const Bytes> memory_;  // null once moved out
+  const ScratchFile* file_ = nullptr;
+  std::uint64_t offset_ = 0;
+};
+using View = std::shared_ptr<StoredView>;
+
 // One captured frame, kept so that what does not change is held once however many frames
 // there are: a buffer view whose bytes equal the previous frame's shares them, and the
 // model without its bytes, transforms and bounds (the numbers that change as the plot
 // moves) shares the previous frame's when they are equal.
 struct Frame {
   std::shared_ptr<const tinygltf::Model> structure;
-  std::vector<std::shared_ptr<const Bytes>> views;
+  std::vector<View> views;
   std::vector<Transform> transforms;  // per node
   std::vector<Bounds> bounds;         // per accessor
   std::vector<char> switchable;       // per node: shown as versions (see IsSwitchable)
@@ -55,10 +92,8 @@ struct Frame {
 // plot whose colours follow its height changes them together with the positions.
 constexpr std::array<const char*, 3> kMorphed = {"POSITION", "NORMAL", "COLOR_0"};
 
-// glTF's bounds for its binary chunk, less room for the JSON, as ModelBuilder keeps them.
-constexpr std::size_t kMaxBinBytes = std::numeric_limits<UInt32>::max() - (std::size_t(1) << 26);
-
 struct Span {
+  std::shared_ptr<const Bytes> held;  // keeps the bytes loaded
   const unsigned char* data = nullptr;
   std::size_t bytes = 0;
 };
@@ -69,20 +104,33 @@ Span BytesOf(const Frame& frame, int index) {
   if (accessor.bufferView < 0) {
     return {};
   }
-  const Bytes& view = *frame.views.at(static_cast<std::size_t>(accessor.bufferView));
+  const StoredView& view = *frame.views.at(static_cast<std::size_t>(accessor.bufferView));
   const std::size_t bytes = accessor.count *
                             static_cast<std::size_t>(tinygltf::GetComponentSizeInBytes(accessor.componentType)) *
                             static_cast<std::size_t>(tinygltf::GetNumComponentsInType(accessor.type));
-  if (frame.Model().bufferViews[accessor.bufferView].byteStride != 0 || accessor.byteOffset + bytes > view.size()) {
+  if (frame.Model().bufferViews[accessor.bufferView].byteStride != 0 || accessor.byteOffset + bytes > view.Size()) {
     throw std::logic_error("glTF accessor " + std::to_string(index) + " is not packed into its view");
   }
-  return {view.data() + accessor.byteOffset, bytes};
+  Span span{view.Load(), nullptr, bytes};
+  span.data = span.held->data() + accessor.byteOffset;
+  return span;
+}
+
+bool SameShape(const tinygltf::Accessor& a, const tinygltf::Accessor& b) {
+  return a.count == b.count && a.type == b.type && a.componentType == b.componentType;
 }
 
 bool SameBytes(const Frame& a, int accessorA, const Frame& b, int accessorB) {
+  // A view shared between frames holds the same bytes for both, without reading them.
+  const tinygltf::Accessor& p = a.Model().accessors.at(static_cast<std::size_t>(accessorA));
+  const tinygltf::Accessor& q = b.Model().accessors.at(static_cast<std::size_t>(accessorB));
+  if (p.bufferView >= 0 && q.bufferView >= 0 && p.byteOffset == q.byteOffset && SameShape(p, q) &&
+      a.views.at(static_cast<std::size_t>(p.bufferView)) == b.views.at(static_cast<std::size_t>(q.bufferView))) {
+    return true;
+  }
   const Span x = BytesOf(a, accessorA);
   const Span y = BytesOf(b, accessorB);
-  return x.bytes == y.bytes && (x.data == y.data || x.bytes == 0 || std::memcmp(x.data, y.data, x.bytes) == 0);
+  return x.bytes == y.bytes && (x.bytes == 0 || std::memcmp(x.data, y.data, x.bytes) == 0);
 }
 
 std::vector<float> Floats(const Frame& frame, int accessor) {
@@ -92,10 +140,6 @@ std::vector<float> Floats(const Frame& frame, int accessor) {
     std::memcpy(values.data(), span.data, span.bytes);
   }
   return values;
-}
-
-bool SameShape(const tinygltf::Accessor& a, const tinygltf::Accessor& b) {
-  return a.count == b.count && a.type == b.type && a.componentType == b.componentType;
 }
 
 bool SameTopology(const Frame& a, const Frame& b) {
@@ -225,8 +269,8 @@ Plan MakePlan(const std::vector<Frame>& frames) {
   return plan;
 }
 
-// The frame's model made whole again, with room for `extra` bytes more in its buffer.
-tinygltf::Model Assemble(const Frame& frame, std::size_t extra = 0) {
+// The frame's model made whole again.
+tinygltf::Model Assemble(const Frame& frame) {
   tinygltf::Model model = frame.Model();
   for (std::size_t i = 0; i < model.nodes.size(); ++i) {
     model.nodes[i].translation = frame.transforms[i].translation;
@@ -242,14 +286,13 @@ tinygltf::Model Assemble(const Frame& frame, std::size_t extra = 0) {
   }
   std::size_t size = 0;
   for (std::size_t i = 0; i < frame.views.size(); ++i) {
-    size = std::max(size, model.bufferViews[i].byteOffset + frame.views[i]->size());
+    size = std::max(size, model.bufferViews[i].byteOffset + frame.views[i]->Size());
   }
   Bytes& bin = model.buffers.at(0).data;
-  bin.reserve(size + extra);
   bin.assign(size, 0);
   for (std::size_t i = 0; i < frame.views.size(); ++i) {
-    std::copy(frame.views[i]->begin(), frame.views[i]->end(),
-              bin.begin() + static_cast<std::ptrdiff_t>(model.bufferViews[i].byteOffset));
+    const std::shared_ptr<const Bytes> bytes = frame.views[i]->Load();
+    std::copy(bytes->begin(), bytes->end(), bin.begin() + static_cast<std::ptrdiff_t>(model.bufferViews[i].byteOffset));
   }
   return model;
 }
@@ -257,8 +300,9 @@ tinygltf::Model Assemble(const Frame& frame, std::size_t extra = 0) {
 // Adds the morph targets and the animation to frame 0's model.
 class AnimationWriter {
 public:
-  AnimationWriter(tinygltf::Model& model, const std::vector<Frame>& frames, const Plan& plan, Int32 fps)
-      : model_(model), frames_(frames), plan_(plan), fps_(fps) {}
+  AnimationWriter(tinygltf::Model& model, BinaryChunk& bin, const std::vector<Frame>& frames, const Plan& plan,
+                  Int32 fps, Progress& progress)
+      : model_(model), bin_(bin), frames_(frames), plan_(plan), fps_(fps), progress_(progress) {}
 
   // Bytes the animation adds to the buffer.
   static std::size_t ExtraBytes(const tinygltf::Model& base, const std::vector<Frame>& frames, const Plan& plan) {
@@ -400,7 +444,8 @@ private:
   }
 
   int AddFloats(const std::vector<float>& values, int type, int target, bool bounds) {
-    return AppendFloats(model_, values, type, target, bounds);
+    progress_.Advance(static_cast<Int64>(values.size() * sizeof(float)));
+    return AppendFloats(model_, bin_, values, type, target, bounds);
   }
 
   // An accessor without a view, which glTF reads as zeros; one per count and type.
@@ -425,9 +470,11 @@ private:
   }
 
   tinygltf::Model& model_;
+  BinaryChunk& bin_;
   const std::vector<Frame>& frames_;
   const Plan& plan_;
   const Int32 fps_;
+  Progress& progress_;
   std::map<std::pair<int, int>, int> zeros_;
 };
 
@@ -446,11 +493,11 @@ Frame MakeFrame(tinygltf::Model model, const Frame* previous, Int32 number) {
     for (std::size_t i = 0; i < model.bufferViews.size(); ++i) {
       const tinygltf::BufferView& view = model.bufferViews[i];
       const unsigned char* start = bin.data() + view.byteOffset;
-      if (previous != nullptr && i < previous->views.size() && previous->views[i]->size() == view.byteLength &&
-          std::equal(start, start + view.byteLength, previous->views[i]->begin())) {
+      if (previous != nullptr && i < previous->views.size() && previous->views[i]->Size() == view.byteLength &&
+          std::equal(start, start + view.byteLength, previous->views[i]->Load()->begin())) {
         frame.views.push_back(previous->views[i]);
       } else {
-        frame.views.push_back(std::make_shared<const Bytes>(start, start + view.byteLength));
+        frame.views.push_back(std::make_shared<StoredView>(Bytes(start, start + view.byteLength)));
       }
     }
     Bytes().swap(model.buffers[0].data);
@@ -476,6 +523,23 @@ Frame MakeFrame(tinygltf::Model model, const Frame* previous, Int32 number) {
   return frame;
 }
 
+// Moves out what only the frames before the newest use: the first frame and the newest
+// stay in memory, as every new frame is compared with both.
+void Retire(std::vector<Frame>& list, ScratchFile& scratch) {
+  if (list.size() < 3) {
+    return;
+  }
+  const Frame& first = list.front();
+  const Frame& newest = list.back();
+  for (std::size_t i = 0; i < list[list.size() - 2].views.size(); ++i) {
+    const View& view = list[list.size() - 2].views[i];
+    if ((i < first.views.size() && first.views[i] == view) || (i < newest.views.size() && newest.views[i] == view)) {
+      continue;
+    }
+    view->MoveTo(scratch);
+  }
+}
+
 // Extruded outlines, such as text, whose meshes change their make-up when what they show
 // changes: they cannot morph, so each version becomes a node shown in its frames. They
 // are small, unlike a surface, whose change of make-up still writes a file per frame.
@@ -487,7 +551,7 @@ struct SplitFrames {
   SwitchedNodes switched;
 };
 
-std::optional<SplitFrames> Split(const std::vector<Frame>& list) {
+std::optional<SplitFrames> Split(const std::vector<Frame>& list, ScratchFile& scratch) {
   if (std::none_of(list.begin(), list.end(), [](const Frame& f) {
         return std::any_of(f.switchable.begin(), f.switchable.end(), [](char s) { return s != 0; });
       })) {
@@ -501,6 +565,7 @@ std::optional<SplitFrames> Split(const std::vector<Frame>& list) {
       split.switched.Add(k, std::move(node));
     }
     split.rest.push_back(MakeFrame(std::move(model), k > 0 ? &split.rest.back() : nullptr, list[k].number));
+    Retire(split.rest, scratch);
     if (!SameTopology(split.rest.front(), split.rest.back())) {
       return std::nullopt;
     }
@@ -512,9 +577,9 @@ std::optional<SplitFrames> Split(const std::vector<Frame>& list) {
 void CheckFits(const std::vector<Frame>& list, std::size_t extra, const Filename& path) {
   std::size_t base = 0;
   for (std::size_t i = 0; i < list.front().views.size(); ++i) {
-    base = std::max(base, list.front().Model().bufferViews[i].byteOffset + list.front().views[i]->size());
+    base = std::max(base, list.front().Model().bufferViews[i].byteOffset + list.front().views[i]->Size());
   }
-  if (extra > kMaxBinBytes - base) {
+  if (extra > kMaxGlbBin - base) {
     throw Failure("cannot write " + Shown(path) + ": " + std::to_string(list.size()) +
                   " frames are too many for one .glb file");
   }
@@ -523,6 +588,7 @@ void CheckFits(const std::vector<Frame>& list, std::size_t extra, const Filename
 }  // namespace
 
 struct GltfFrameRecorder::Frames {
+  ScratchFile scratch;  // declared first: views moved out refer to it until the end
   std::vector<Frame> list;
   std::vector<DroppedGeometry> dropped;
 };
@@ -541,6 +607,7 @@ void GltfFrameRecorder::Capture(BaseDocument* doc) {
     frame.switchable.push_back(IsSwitchable(op) ? 1 : 0);
   }
   list.push_back(std::move(frame));
+  Retire(list, frames_->scratch);
 }
 
 const std::vector<DroppedGeometry>& GltfFrameRecorder::GetDropped() const {
@@ -565,7 +632,7 @@ bool GltfFrameRecorder::HasMotion() const {
 }
 
 bool GltfFrameRecorder::FitsOneFile() const {
-  return HasSameTopology() || Split(frames_->list).has_value();
+  return HasSameTopology() || Split(frames_->list, frames_->scratch).has_value();
 }
 
 void GltfFrameRecorder::WriteAnimated(const Filename& path, Int32 fps) const {
@@ -575,7 +642,7 @@ void GltfFrameRecorder::WriteAnimated(const Filename& path, Int32 fps) const {
     return;
   }
   std::optional<SplitFrames> split;
-  if (!HasSameTopology() && !(split = Split(list))) {
+  if (!HasSameTopology() && !(split = Split(list, frames_->scratch))) {
     throw Failure("cannot write " + Shown(path) +
                   ": the frames differ in their objects or meshes, so one file cannot animate them");
   }
@@ -591,18 +658,26 @@ void GltfFrameRecorder::WriteAnimated(const Filename& path, Int32 fps) const {
   const std::size_t extra = (plan.Any() ? AnimationWriter::ExtraBytes(frames.front().Model(), frames, plan) : 0) +
                             (split ? split->switched.ExtraBytes() : 0);
   CheckFits(frames, extra, path);
-  tinygltf::Model model = Assemble(frames.front(), extra);
+  tinygltf::Model model = Assemble(frames.front());
+  // The targets are made, then copied into the file.
+  const std::size_t base = model.buffers.empty() ? 0 : model.buffers[0].data.size();
+  Progress writing("writing " + Shown(path), static_cast<Int64>(base + 2 * extra), false);
+  writing.Advance(static_cast<Int64>(base));
+  // The morph targets go to the chunk as they are made, which keeps them out of memory.
+  BinaryChunk bin;
   if (model.buffers.empty()) {
     model.buffers.emplace_back();  // an animation of nodes alone still needs its times
-    model.buffers[0].data.reserve(extra);
+  } else {
+    bin.Append(model.buffers[0].data.data(), model.buffers[0].data.size());
+    Bytes().swap(model.buffers[0].data);
   }
   if (plan.Any()) {
-    AnimationWriter(model, frames, plan, fps).Add();
+    AnimationWriter(model, bin, frames, plan, fps, writing).Add();
   }
   if (split) {
-    split->switched.AddTo(model, fps);
+    split->switched.AddTo(model, bin, fps);
   }
-  WriteGltfModel(model, path);
+  StageGlb(model, bin, path, &writing).Commit();
 }
 
 std::vector<std::string> GltfFrameRecorder::WriteFrames(const Filename& path) const {
@@ -621,11 +696,13 @@ std::vector<std::string> GltfFrameRecorder::WriteFrames(const Filename& path) co
   std::vector<StagedFile> staged;
   std::vector<std::string> names;
   staged.reserve(frames_->list.size());
+  Progress writing("writing files", static_cast<Int64>(frames_->list.size()));
   for (std::size_t k = 0; k < frames_->list.size(); ++k) {
     char number[32];
     std::snprintf(number, sizeof(number), "_%04zu.glb", k);
     names.push_back(stem.string() + number);
     staged.push_back(StageGlb(Assemble(frames_->list[k]), Filename(std::filesystem::path(names.back()))));
+    writing.Step();
   }
   CommitAll(staged);
   return names;

@@ -2,12 +2,17 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <limits>
 #include <map>
 #include <ostream>
+#include <sstream>
+#include <stdexcept>
 #include <streambuf>
 #include <string>
+#include <string_view>
 #include <type_traits>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -249,6 +254,21 @@ private:
     if (!any) {
       return -1;
     }
+    const bool vertexColours = !built.colours.empty();
+    // Vertex colours are multiplied by the base colour, so white keeps them as they are.
+    const int material = vertexColours ? MaterialFor(Vector(1.0)) : MaterialFor(colour.set ? colour.colour : kNeutral);
+    // Objects of one shape placed by their transforms (a plot's primitives, thousands of
+    // them) share one mesh: readers then build it once.
+    const std::size_t key = HashArrays(built, material);
+    for (const auto& [mesh, arraysIndex] : shared_[key]) {
+      const MeshArrays& other = arrays_[arraysIndex];
+      if (model_.meshes[mesh].primitives[0].material == material && other.positions == built.positions &&
+          other.normals == built.normals && other.uvs == built.uvs && other.colours == built.colours &&
+          other.indices == built.indices) {
+        return mesh;
+      }
+    }
+    shared_[key].emplace_back(static_cast<int>(model_.meshes.size()), arrays_.size());
     // Moving keeps the arrays' storage where it is, so the blocks may point into it.
     arrays_.push_back(std::move(built));
     const MeshArrays& arrays = arrays_.back();
@@ -263,20 +283,32 @@ private:
     if (!arrays.uvs.empty()) {
       primitive.attributes["TEXCOORD_0"] = AddAccessor(arrays.uvs, TINYGLTF_TYPE_VEC2, count, TINYGLTF_TARGET_ARRAY_BUFFER);
     }
-    const bool vertexColours = !arrays.colours.empty();
     if (vertexColours) {
       primitive.attributes["COLOR_0"] = AddAccessor(arrays.colours, TINYGLTF_TYPE_VEC4, count, TINYGLTF_TARGET_ARRAY_BUFFER);
     }
     primitive.indices = AddAccessor(arrays.indices, TINYGLTF_TYPE_SCALAR, static_cast<int>(arrays.indices.size()),
                                     TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER);
-    // Vertex colours are multiplied by the base colour, so white keeps them as they are.
-    primitive.material = vertexColours ? MaterialFor(Vector(1.0)) : MaterialFor(colour.set ? colour.colour : kNeutral);
+    primitive.material = material;
 
     tinygltf::Mesh mesh;
     mesh.name = name;
     mesh.primitives.push_back(std::move(primitive));
     model_.meshes.push_back(std::move(mesh));
     return static_cast<int>(model_.meshes.size()) - 1;
+  }
+
+  static std::size_t HashArrays(const MeshArrays& arrays, int material) {
+    std::size_t hash = std::hash<int>()(material);
+    const auto mix = [&hash](const auto& values) {
+      const std::string_view bytes(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(values[0]));
+      hash = hash * 1000003u ^ std::hash<std::string_view>()(bytes);
+    };
+    mix(arrays.positions);
+    mix(arrays.normals);
+    mix(arrays.uvs);
+    mix(arrays.colours);
+    mix(arrays.indices);
+    return hash;
   }
 
   void NoteDropped(Int64 polygons, Int64 lines) {
@@ -298,8 +330,7 @@ private:
   int AddAccessor(const std::vector<T>& values, int type, int count, int target) {
     static_assert(sizeof(T) == 4, "every component is 4 bytes, which keeps views aligned");
     const std::size_t bytes = values.size() * sizeof(T);
-    // A .glb's lengths are 32-bit; the margin leaves room for the JSON part.
-    if (binBytes_ + bytes > std::numeric_limits<UInt32>::max() - (std::size_t(1) << 26)) {
+    if (binBytes_ + bytes > kMaxGlbBin) {
       throw Failure("the scene is too large for a .glb file");
     }
     tinygltf::BufferView view;
@@ -322,9 +353,13 @@ private:
   }
 
   // One material per colour and kind: lit for surfaces, unlit (with a dull, non-metallic
-  // fallback for readers without the extension) for lines.
+  // fallback for readers without the extension) for lines. Colours that look the same
+  // in 8 bits a channel share the first one's material: thousands of primitives coloured
+  // along a gradient then need hundreds of materials, not thousands, and readers build
+  // each material once.
   int MaterialFor(const Vector& colour, bool unlit = false) {
-    const std::array<double, 4> key = {colour.x, colour.y, colour.z, unlit ? 1.0 : 0.0};
+    const auto level = [](double c) { return std::isfinite(c) ? std::round(std::clamp(c, 0.0, 1.0) * 255.0) : -1.0; };
+    const std::array<double, 4> key = {level(colour.x), level(colour.y), level(colour.z), unlit ? 1.0 : 0.0};
     if (const auto found = materials_.find(key); found != materials_.end()) {
       return found->second;
     }
@@ -366,6 +401,8 @@ private:
   std::vector<const BaseObject*> nodeObjects_;  // per node
   std::map<std::array<double, 4>, int> materials_;  // colour and unlit flag
   std::vector<MeshArrays> arrays_;
+  // Polygon meshes by HashArrays: the mesh and its arrays' index.
+  std::unordered_map<std::size_t, std::vector<std::pair<int, std::size_t>>> shared_;
   std::vector<Block> blocks_;
   std::size_t binBytes_ = 0;
   const BaseObject* source_ = nullptr;  // the document object being added
@@ -466,6 +503,56 @@ StagedFile StageGlb(const tinygltf::Model& model, const Filename& path) {
   }
   if (!written || !stream) {
     throw Failure("cannot write " + staged.Shown() + ": the glTF writer failed");
+  }
+  staged.Finish();
+  return staged;
+}
+
+StagedFile StageGlb(const tinygltf::Model& model, const BinaryChunk& bin, const Filename& path, Progress* progress) {
+  if (model.buffers.empty() || !model.buffers[0].data.empty() || bin.Size() > kMaxGlbBin) {
+    throw std::logic_error("StageGlb: buffer 0 must be empty and the chunk within a .glb's bounds");
+  }
+  // The JSON as the library writes it, with an empty buffer whose length is then set:
+  // everything else of the file is exactly what the library would write.
+  std::ostringstream json;
+  tinygltf::TinyGLTF writer;
+  if (!writer.WriteGltfSceneToStream(&model, json, false, true)) {
+    throw Failure("cannot write " + path.GetPath().string() + ": the glTF writer failed");
+  }
+  std::string text = std::move(json).str();
+  constexpr std::size_t kGlbHeader = 20;  // file header and the JSON chunk's header
+  text.erase(0, kGlbHeader);
+  while (!text.empty() && text.back() == ' ') {
+    text.pop_back();
+  }
+  // Quotes inside names are escaped, so this can only be the buffer's own entry.
+  const std::string empty = "\"buffers\":[{\"byteLength\":0";
+  const std::size_t at = text.find(empty);
+  if (at == std::string::npos) {
+    throw std::logic_error("StageGlb: the library wrote no empty buffer");
+  }
+  text.replace(at, empty.size(), "\"buffers\":[{\"byteLength\":" + std::to_string(bin.Size()));
+  text.resize((text.size() + 3) / 4 * 4, ' ');
+  const auto binBytes = static_cast<UInt32>(bin.Size());
+  const UInt32 binPadded = (binBytes + 3) / 4 * 4;
+  const auto jsonBytes = static_cast<UInt32>(text.size());
+  const UInt32 header[5] = {0x46546C67, 2, 12 + 8 + jsonBytes + (binBytes != 0 ? 8 + binPadded : 0), jsonBytes,
+                            0x4E4F534A};
+
+  StagedFile staged(path);
+  staged.Write(header, sizeof(header));
+  staged.Write(text.data(), text.size());
+  if (binBytes != 0) {
+    const UInt32 chunk[2] = {binPadded, 0x004E4942};
+    staged.Write(chunk, sizeof(chunk));
+    bin.Read([&staged, progress](const unsigned char* data, std::size_t size) {
+      staged.Write(data, size);
+      if (progress != nullptr) {
+        progress->Advance(static_cast<Int64>(size));
+      }
+    });
+    const unsigned char zeros[4] = {};
+    staged.Write(zeros, binPadded - binBytes);
   }
   staged.Finish();
   return staged;

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "app/progress.h"
+#include "app/scratch_file.h"
 #include "app/staged_file.h"
 #include "host/files/files.h"
 #include "host/scene/document.h"
@@ -22,6 +24,10 @@ struct DroppedGeometry {
   Int64 polygons = 0;
   Int64 lines = 0;  // spline segments
 };
+
+// The most bytes a .glb's binary chunk may hold: its lengths are 32-bit, and the margin
+// leaves room for the JSON part.
+inline constexpr std::size_t kMaxGlbBin = 0xFFFFFFFFu - (std::size_t{1} << 26);
 
 // Adds `more` to `into`, one entry per object, keeping the larger count of each: frames
 // of one file show the same objects, so their drops are not added up.
@@ -39,6 +45,12 @@ tinygltf::Model BuildGltfModel(const BaseDocument* doc, std::vector<DroppedGeome
 // target changes only on Commit and several files can wait to replace theirs together.
 // Throws the AppError of WriteError, naming the target.
 StagedFile StageGlb(const tinygltf::Model& model, const Filename& path);
+
+// The same with the binary chunk apart from the model, whose buffer 0 must then be empty:
+// the chunk is copied to the file in pieces, so a large animation is never held whole.
+// `progress`, when given, advances by each byte of the chunk written.
+StagedFile StageGlb(const tinygltf::Model& model, const BinaryChunk& bin, const Filename& path,
+                    Progress* progress = nullptr);
 
 // Stages the model and commits it at once.
 void WriteGltfModel(const tinygltf::Model& model, const Filename& path);

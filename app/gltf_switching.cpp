@@ -149,15 +149,14 @@ std::vector<int> Subtree(const tinygltf::Model& model, int root) {
 // Appends `piece` to `model`: its bytes to buffer 0, its views, accessors, meshes and
 // nodes renumbered after the model's own, its materials shared where the model has equal
 // ones. Returns the model's index of the piece's node 0.
-int Append(tinygltf::Model& model, const tinygltf::Model& piece) {
+int Append(tinygltf::Model& model, BinaryChunk& bin, const tinygltf::Model& piece) {
   if (model.buffers.empty() && !piece.buffers.empty()) {
     model.buffers.emplace_back();
   }
   const int viewBase = static_cast<int>(model.bufferViews.size());
   if (!piece.buffers.empty()) {
-    Bytes& bin = model.buffers[0].data;
-    const std::size_t byteBase = bin.size();
-    bin.insert(bin.end(), piece.buffers[0].data.begin(), piece.buffers[0].data.end());
+    const std::size_t byteBase = bin.Size();
+    bin.Append(piece.buffers[0].data.data(), piece.buffers[0].data.size());
     for (tinygltf::BufferView view : piece.bufferViews) {
       view.buffer = 0;
       view.byteOffset += byteBase;
@@ -220,19 +219,18 @@ int Append(tinygltf::Model& model, const tinygltf::Model& piece) {
 
 }  // namespace
 
-int AppendFloats(tinygltf::Model& model, const std::vector<float>& values, int type, int target, bool bounds) {
+int AppendFloats(tinygltf::Model& model, BinaryChunk& bin, const std::vector<float>& values, int type, int target,
+                 bool bounds) {
   if (model.buffers.empty()) {
     model.buffers.emplace_back();
   }
-  Bytes& bin = model.buffers[0].data;
   const std::size_t bytes = values.size() * sizeof(float);
   tinygltf::BufferView view;
   view.buffer = 0;
-  view.byteOffset = bin.size();
+  view.byteOffset = bin.Size();
   view.byteLength = bytes;
   view.target = target;
-  const auto* data = reinterpret_cast<const unsigned char*>(values.data());
-  bin.insert(bin.end(), data, data + bytes);
+  bin.Append(values.data(), bytes);
   model.bufferViews.push_back(view);
 
   tinygltf::Accessor accessor;
@@ -349,10 +347,10 @@ std::size_t SwitchedNodes::ExtraBytes() const {
   return bytes;
 }
 
-void SwitchedNodes::AddTo(tinygltf::Model& model, Int32 fps) const {
+void SwitchedNodes::AddTo(tinygltf::Model& model, BinaryChunk& bin, Int32 fps) const {
   int times = -1;
   for (const Track& track : tracks_) {
-    const int node = Append(model, track.piece);
+    const int node = Append(model, bin, track.piece);
     if (track.parent >= 0) {
       model.nodes[static_cast<std::size_t>(track.parent)].children.push_back(node);
     } else {
@@ -378,7 +376,7 @@ void SwitchedNodes::AddTo(tinygltf::Model& model, Int32 fps) const {
         for (std::size_t k = 0; k < frames_; ++k) {
           seconds[k] = static_cast<float>(static_cast<double>(k) / fps);
         }
-        times = AppendFloats(model, seconds, TINYGLTF_TYPE_SCALAR, 0, true);
+        times = AppendFloats(model, bin, seconds, TINYGLTF_TYPE_SCALAR, 0, true);
       }
     }
     const std::vector<double>& own = model.nodes[static_cast<std::size_t>(node)].scale;
@@ -390,7 +388,7 @@ void SwitchedNodes::AddTo(tinygltf::Model& model, Int32 fps) const {
     }
     tinygltf::AnimationSampler sampler;
     sampler.input = times;
-    sampler.output = AppendFloats(model, scales, TINYGLTF_TYPE_VEC3, 0, false);
+    sampler.output = AppendFloats(model, bin, scales, TINYGLTF_TYPE_VEC3, 0, false);
     // Step: a label is there or not, never half grown.
     sampler.interpolation = "STEP";
     animation.samplers.push_back(std::move(sampler));

@@ -9,13 +9,16 @@
 #include <cstddef>
 #include <vector>
 
+#include "app/scratch_file.h"
 #include "host/core/types.h"
 
 namespace vantelle::app {
 
 // Appends an accessor over `values` (of glTF `type`, for buffer view `target` or 0) to
-// buffer 0 of `model`, made when missing; with `bounds`, its min and max. Returns its index.
-int AppendFloats(tinygltf::Model& model, const std::vector<float>& values, int type, int target, bool bounds);
+// `model`, its bytes to `bin`, which stands for buffer 0 (made when missing); with
+// `bounds`, its min and max. Returns its index.
+int AppendFloats(tinygltf::Model& model, BinaryChunk& bin, const std::vector<float>& values, int type, int target,
+                 bool bounds);
 
 // One node taken out of a frame's model, with everything it needs to stand alone.
 struct DetachedNode {
@@ -43,8 +46,9 @@ public:
   // Appends every distinct node below its parent in `model` (which has the parents'
   // numbering), and, for each not shown in every frame, a step-interpolated scale channel
   // that shows it at frame k / fps only where it belongs, in the model's first animation
-  // (made when there is none) with that animation's times.
-  void AddTo(tinygltf::Model& model, Int32 fps) const;
+  // (made when there is none) with that animation's times. Bytes go to `bin`, which
+  // stands for the model's buffer 0.
+  void AddTo(tinygltf::Model& model, BinaryChunk& bin, Int32 fps) const;
 
 private:
   struct Track {

@@ -4,6 +4,7 @@
 // to stderr as "vantelle: ..."; stdout carries only results, so scripts can parse it.
 #include <exception>
 #include <iostream>
+#include <new>
 #include <string>
 
 #include <CLI/CLI.hpp>
@@ -92,6 +93,9 @@ int main(int argc, char** argv) {
   } catch (const AppError& e) {
     PrintError(e.what());
     return e.GetExitCode();
+  } catch (const std::bad_alloc&) {
+    PrintError("out of memory while working; a smaller resolution or fewer frames need less");
+    return vantelle::app::kExitFailure;
   } catch (const std::exception& e) {
     PrintError(e.what());
     return vantelle::app::kExitFailure;

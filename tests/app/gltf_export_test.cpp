@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <limits>
 #include <map>
 #include <set>
@@ -25,6 +26,8 @@
 
 #include "app/app_error.h"
 #include "app/gltf_export.h"
+#include "app/gltf_model.h"
+#include "app/scratch_file.h"
 #include "host/geometry/extrude_object.h"
 #include "host/geometry/polygon_object.h"
 #include "host/geometry/primitives.h"
@@ -334,6 +337,48 @@ TEST_F(GltfExportTest, TextureCoordinatesColoursAndMaterials) {
   EXPECT_EQ(model.materials.size(), 4u);
   // Only lines use an extension.
   EXPECT_TRUE(model.extensionsUsed.empty());
+}
+
+TEST_F(GltfExportTest, ObjectsOfOneShapeShareAMeshAndLookalikeColoursAMaterial) {
+  // A plot's primitives: one shape placed by each object's position, coloured along a
+  // gradient, where neighbours differ by less than an 8-bit display shows.
+  Add(Named(Grid(1), "a", Vector(1, 0, 0), 2))->SetRelPos(Vector(100, 0, 0));
+  Add(Named(Grid(1), "b", Vector(1, 0, 0), 2))->SetRelPos(Vector(200, 0, 0));
+  Add(Named(Grid(1), "c", Vector(1 - 1e-3, 0, 0), 2));
+  Add(Named(Grid(1), "d", Vector(1 - 5e-3, 0, 0), 2));
+  Add(Named(Grid(2), "e", Vector(1, 0, 0), 2));
+  const tinygltf::Model model = Export();
+  const int a = Node(model, "a").mesh;
+  EXPECT_EQ(Node(model, "b").mesh, a);
+  EXPECT_EQ(Node(model, "c").mesh, a);
+  EXPECT_NE(Node(model, "d").mesh, a);
+  EXPECT_NE(Node(model, "e").mesh, a);
+  EXPECT_EQ(model.meshes.size(), 3u);
+  ASSERT_EQ(model.materials.size(), 2u);
+  // The first colour of a look-alike set is the one written.
+  EXPECT_EQ(model.materials[0].pbrMetallicRoughness.baseColorFactor, (std::vector<double>{1, 0, 0, 1}));
+  EXPECT_EQ(Node(model, "b").translation, (std::vector<double>{2, 0, 0}));
+}
+
+TEST_F(GltfExportTest, TheChunkedWriterWritesTheLibrarysBytes) {
+  Add(Named(Grid(3, [](int i, int j) { return 1.0 * i * j; }), "surface", Vector(0, 0, 1), 2));
+  ExecutePasses(doc_);
+  tinygltf::Model model = vantelle::app::BuildGltfModel(doc_);
+  // Past what the chunk holds in memory, and a length that needs padding.
+  model.buffers.at(0).data.resize(model.buffers[0].data.size() + vantelle::app::BinaryChunk::kHeld + 3, 7);
+  const fs::path library = folder_ / "library.glb";
+  const fs::path chunked = folder_ / "chunked.glb";
+  vantelle::app::WriteGltfModel(model, Filename(library));
+  vantelle::app::BinaryChunk bin;
+  bin.Append(model.buffers[0].data.data(), model.buffers[0].data.size() - 100);
+  bin.Append(model.buffers[0].data.data() + model.buffers[0].data.size() - 100, 100);
+  model.buffers[0].data.clear();
+  vantelle::app::StageGlb(model, bin, Filename(chunked)).Commit();
+  std::ifstream a(library, std::ios::binary), b(chunked, std::ios::binary);
+  const std::string x((std::istreambuf_iterator<char>(a)), std::istreambuf_iterator<char>());
+  const std::string y((std::istreambuf_iterator<char>(b)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(x.size(), y.size());
+  EXPECT_TRUE(x == y);
 }
 
 TEST_F(GltfExportTest, TrianglesQuadsAndUnusablePolygons) {

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,6 +22,22 @@ std::string ReadAll(const std::string& path) {
   return text.str();
 }
 
+namespace {
+
+// The app's path and `args` as exec wants them; `all` keeps the texts they point into.
+std::vector<char*> Argv(const std::vector<std::string>& args, std::vector<std::string>& all) {
+  all = {VANTELLE_APP};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : all) {
+    argv.push_back(a.data());
+  }
+  argv.push_back(nullptr);
+  return argv;
+}
+
+}  // namespace
+
 RunResult RunApp(const std::vector<std::string>& args) {
   const std::filesystem::path dir = std::filesystem::temp_directory_path();
   static int runs = 0;
@@ -28,13 +45,8 @@ RunResult RunApp(const std::vector<std::string>& args) {
   const std::string outPath = (dir / ("vantelle_out_" + tag)).string();
   const std::string errPath = (dir / ("vantelle_err_" + tag)).string();
 
-  std::vector<std::string> all = {VANTELLE_APP};
-  all.insert(all.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& a : all) {
-    argv.push_back(a.data());
-  }
-  argv.push_back(nullptr);
+  std::vector<std::string> all;
+  std::vector<char*> argv = Argv(args, all);
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -57,6 +69,35 @@ RunResult RunApp(const std::vector<std::string>& args) {
   std::filesystem::remove(outPath);
   std::filesystem::remove(errPath);
   return result;
+}
+
+std::string RunOnTerminal(const std::vector<std::string>& args) {
+  std::vector<std::string> all;
+  std::vector<char*> argv = Argv(args, all);
+  int terminal = -1;
+  const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+  if (pid < 0) {
+    ADD_FAILURE() << "cannot open a terminal";
+    return {};
+  }
+  if (pid == 0) {
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  std::string text;
+  char buffer[4096];
+  for (;;) {
+    // Fails with EIO once the app has ended and closed its side.
+    const ssize_t n = read(terminal, buffer, sizeof(buffer));
+    if (n <= 0) {
+      break;
+    }
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  close(terminal);
+  return text;
 }
 
 }  // namespace vantelle::test

@@ -19,4 +19,8 @@ std::string ReadAll(const std::string& path);
 // child can never block on a full pipe.
 RunResult RunApp(const std::vector<std::string>& args);
 
+// Runs the app with `args` on a terminal of its own and returns all it wrote there
+// (stdout and stderr together, as the terminal shows them).
+std::string RunOnTerminal(const std::vector<std::string>& args);
+
 }  // namespace vantelle::test
