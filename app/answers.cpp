@@ -5,6 +5,7 @@
 #include <iostream>
 #include <string>
 
+#include "app/terminal_text.h"
 #include "host/ui/dialogs.h"
 
 namespace vantelle::app {
@@ -12,7 +13,7 @@ namespace vantelle::app {
 namespace {
 
 Bool AskOnTerminal(const String& question) {
-  std::cerr << question.GetStd() << " [y/N] " << std::flush;
+  std::cerr << TerminalText(question.GetStd()) << " [y/N] " << std::flush;
   std::string line;
   if (!std::getline(std::cin, line)) {
     return false;
@@ -32,10 +33,10 @@ DialogAnswers::DialogAnswers(AnswerPolicy policy) {
     if (isatty(STDIN_FILENO) != 0) {
       return AskOnTerminal(question);
     }
-    std::cerr << "vantelle: " << question.GetStd() << " Answered no (pass --yes to agree)\n";
+    std::cerr << "vantelle: " << TerminalText(question.GetStd()) << " Answered no (pass --yes to agree)\n";
     return false;
   });
-  SetMessageHandler([](const String& text) { std::cerr << "vantelle: " << text.GetStd() << '\n'; });
+  SetMessageHandler([](const String& text) { std::cerr << "vantelle: " << TerminalText(text.GetStd()) << '\n'; });
 }
 
 DialogAnswers::~DialogAnswers() {

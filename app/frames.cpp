@@ -12,6 +12,7 @@
 #include "app/output_files.h"
 #include "app/progress.h"
 #include "app/staged_file.h"
+#include "app/terminal_text.h"
 #include "host/scene/execution.h"
 
 namespace vantelle::app {
@@ -45,7 +46,7 @@ private:
 };
 
 void Warn(const std::string& message) {
-  std::cerr << "vantelle: warning: " << message << '\n';
+  std::cerr << "vantelle: warning: " << TerminalText(message) << '\n';
 }
 
 std::string Plural(Int64 count, const char* one, const char* many) {
