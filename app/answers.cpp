@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/progress.h"
+#include "app/terminal_text.h"
 #include "host/ui/dialogs.h"
 
 namespace vantelle::app {
@@ -14,7 +15,7 @@ namespace {
 
 Bool AskOnTerminal(const String& question) {
   ClearProgressLine();
-  std::cerr << question.GetStd() << " [y/N] " << std::flush;
+  std::cerr << TerminalText(question.GetStd()) << " [y/N] " << std::flush;
   std::string line;
   if (!std::getline(std::cin, line)) {
     return false;
@@ -35,12 +36,12 @@ DialogAnswers::DialogAnswers(AnswerPolicy policy) {
       return AskOnTerminal(question);
     }
     ClearProgressLine();
-    std::cerr << "vantelle: " << question.GetStd() << " Answered no (pass --yes to agree)\n";
+    std::cerr << "vantelle: " << TerminalText(question.GetStd()) << " Answered no (pass --yes to agree)\n";
     return false;
   });
   SetMessageHandler([](const String& text) {
     ClearProgressLine();
-    std::cerr << "vantelle: " << text.GetStd() << '\n';
+    std::cerr << "vantelle: " << TerminalText(text.GetStd()) << '\n';
   });
 }
 

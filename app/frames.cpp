@@ -13,6 +13,7 @@
 #include "app/output_files.h"
 #include "app/progress.h"
 #include "app/staged_file.h"
+#include "app/terminal_text.h"
 #include "app/work_estimate.h"
 #include "host/scene/execution.h"
 
@@ -48,7 +49,7 @@ private:
 
 void Warn(const std::string& message) {
   ClearProgressLine();
-  std::cerr << "vantelle: warning: " << message << '\n';
+  std::cerr << "vantelle: warning: " << TerminalText(message) << '\n';
 }
 
 std::string Plural(Int64 count, const char* one, const char* many) {

@@ -6,6 +6,7 @@
 #include <iostream>
 #include <new>
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -36,6 +37,41 @@ void PrintError(const std::string& message) {
   }
 }
 
+// What CLI11 says about a word it does not know helps little when the word was meant as
+// a command or as a formula that happens to begin with a minus.
+std::string ParseErrorHint(const CLI::App& app, int argc, char** argv) {
+  const std::vector<const CLI::App*> commands = app.get_subcommands({});
+  std::string names;
+  const CLI::App* chosen = nullptr;
+  for (const CLI::App* command : commands) {
+    names += (names.empty() ? "" : ", ") + command->get_name();
+    if (argc > 1 && command->check_name(argv[1])) {
+      chosen = command;
+    }
+  }
+  if (argc > 1 && chosen == nullptr && argv[1][0] != '-') {
+    return "unknown command \"" + std::string(argv[1]) + "\"; the commands are " + names;
+  }
+  if (chosen == nullptr) {
+    return {};
+  }
+  for (int i = 2; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--") {
+      break;
+    }
+    if (arg.size() < 2 || arg[0] != '-') {
+      continue;
+    }
+    const std::string name = arg.substr(0, arg.find('='));
+    if (chosen->get_option_no_throw(name) == nullptr && chosen->get_option_no_throw(name.substr(0, 2)) == nullptr) {
+      return "a formula that begins with '-' goes after --, which ends the options: vantelle " + chosen->get_name() +
+             " [OPTIONS] -- \"" + arg + "\"";
+    }
+  }
+  return {};
+}
+
 int Run(int argc, char** argv) {
   CLI::App app{"Plots y = f(x, z) through the Vantelle plug-in module.", "vantelle"};
   app.set_version_flag("--version", std::string("vantelle ") + VANTELLE_VERSION);
@@ -59,7 +95,13 @@ int Run(int argc, char** argv) {
     if (e.get_exit_code() == 0) {
       return app.exit(e);
     }
-    PrintError(e.what());
+    const std::string hint = ParseErrorHint(app, argc, argv);
+    // An unknown command is all there is to say; CLI11 would only ask for a command.
+    if (hint.rfind("unknown command", 0) == 0) {
+      PrintError(hint);
+    } else {
+      PrintError(hint.empty() ? std::string(e.what()) : std::string(e.what()) + "\n" + hint);
+    }
     std::cerr << "Run with --help for more information.\n";
     return vantelle::app::kExitBadInput;
   }

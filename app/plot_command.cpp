@@ -1,6 +1,8 @@
 #include "app/plot_command.h"
 
+#include <exception>
 #include <iostream>
+#include <string>
 #include <string_view>
 
 #include <CLI/CLI.hpp>
@@ -11,6 +13,7 @@
 #include "app/output_files.h"
 #include "app/session.h"
 #include "app/summary.h"
+#include "app/terminal_text.h"
 #include "host/scene/registry.h"
 
 namespace vantelle::app {
@@ -18,6 +21,7 @@ namespace vantelle::app {
 namespace {
 
 constexpr std::string_view kFormulaParameter = "SURFO_FORMULA";
+constexpr std::string_view kPresetParameter = "SURFO_PRESET";
 
 struct Setting {
   ObjectKind object;  // whose parameter: the plot unless prefixed ("mesh.")
@@ -69,6 +73,50 @@ std::vector<ObjectKind> ParseComponents(const std::vector<std::string>& names) {
   return kinds;
 }
 
+// What the command line says twice or by a slip, refused before any work: the plot's
+// formula can come from one place only, and a kind after --add is no formula.
+void CheckFormulaSources(const PlotOptions& options, const std::vector<Setting>& settings) {
+  if (options.hasFormula && !options.components.empty() && FindObjectKind(options.formula)) {
+    throw BadInput("--add takes one kind at a time, so \"" + options.formula +
+                   "\" would be the formula; write --add " + options.components.back() + " --add " +
+                   options.formula);
+  }
+  for (const Setting& s : settings) {
+    if (s.object.addIndex >= 0 || (s.name != kFormulaParameter && s.name != kPresetParameter)) {
+      continue;
+    }
+    if (options.hasFormula) {
+      throw BadInput("--set " + s.name + " would replace the formula \"" + options.formula +
+                     "\" given before it; give the formula once");
+    }
+    if (options.hasPreset) {
+      throw BadInput("--set " + s.name + " would replace --preset " + std::to_string(options.preset) +
+                     "; give the formula once");
+    }
+  }
+}
+
+// CLI11's own message for a bad number names no range and no meaning.
+CLI::Validator PresetNumber() {
+  return CLI::Validator(
+      [](const std::string& text) {
+        std::size_t used = 0;
+        int value = -1;
+        try {
+          value = std::stoi(text, &used);
+        } catch (const std::exception&) {
+          used = 0;
+        }
+        if (used == text.size() && value >= 0 && value <= 10) {
+          return std::string();
+        }
+        return "\"" + text +
+               "\" is not a preset: presets are the eleven built-in formulas, numbered 0 to 10 (vantelle params "
+               "plot lists them under SURFO_PRESET)";
+      },
+      "N", "PRESET");
+}
+
 // The object a setting is for: the plot, or the first component of its kind below it.
 BaseObject* TargetOf(const Setting& setting, BaseObject* plot) {
   if (setting.object.addIndex < 0) {
@@ -92,18 +140,22 @@ CLI::App* AddPlotCommand(CLI::App& app, PlotOptions& options) {
           ->each([&options](const std::string&) { options.hasFormula = true; });
   plot->add_option("--preset", options.preset, "Start from one of the eleven preset formulas, 0 to 10")
       ->type_name("N")
-      ->check(CLI::Range(0, 10))
+      ->check(PresetNumber())
       ->each([&options](const std::string&) { options.hasPreset = true; })
       ->excludes(formula);
   plot->add_option("--add", options.components,
-                   "Add a component below the plot: mesh, grid, cage or labels (default: a mesh with the plot's "
-                   "colours, a grid, a cage and labels; none for none)")
+                   "Add one component below the plot: mesh, grid, cage or labels; repeat for more (--add mesh "
+                   "--add grid). Default: a mesh with the plot's colours, a grid, a cage and labels; none for none")
       ->type_name("KIND")
-      ->allow_extra_args(false);
+      ->expected(1)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   plot->add_option("--set", options.settings,
                    "Set a parameter, e.g. SURFO_RESOLUTION=100, or a component's: mesh.SURFOMESH_MODE=solids")
       ->type_name("[OBJECT.]NAME=VALUE")
-      ->allow_extra_args(false);
+      ->expected(1)
+      ->allow_extra_args(false)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   AddFrameOptions(*plot, options.frames);
   plot->add_option("--fps", options.fps, "Frames per second of the document")
       ->type_name("N")
@@ -161,11 +213,17 @@ BaseObject* SetUpPlot(Session& session, const PlotOptions& options) {
 int RunPlot(const PlotOptions& options) {
   CheckOutputFiles({{"--save", options.save}, {"-o", options.output}}, {});
   // Checked before any module loads, so a typo fails fast.
-  ParseComponents(options.components);
-  SplitSettings(options.settings);
+  const std::vector<ObjectKind> components = ParseComponents(options.components);
+  CheckFormulaSources(options, SplitSettings(options.settings));
   const FrameRange frames = ResolveFrames(options.frames, 0);
   const PictureSettings picture = ResolvePictureOptions(options.picture);
   const DialogAnswers answers(options.yes ? AnswerPolicy::YES : (options.no ? AnswerPolicy::NO : AnswerPolicy::ASK));
+
+  if (components.empty() && !options.components.empty() && !options.output.empty() && !IsPictureFile(options.output)) {
+    std::cerr << "vantelle: warning: --add none: " << TerminalText(options.output)
+              << " will hold no geometry, only the bare plot's node (a picture shows its samples; --add mesh "
+                 "gives its surface)\n";
+  }
 
   Session session;
   session.LoadModules(options.pluginFolder.empty() ? DefaultPluginFolder() : Filename(String(options.pluginFolder)));

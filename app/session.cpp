@@ -4,11 +4,13 @@
 
 #include <chrono>
 #include <filesystem>
+#include <iostream>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "app/app_error.h"
+#include "app/terminal_text.h"
 #include "host/files/parameter_text.h"
 #include "host/files/scene_file.h"
 #include "host/scene/execution.h"
@@ -33,7 +35,11 @@ Session::~Session() {
 void Session::LoadModules(const Filename& pluginFolder) {
   pluginFolder_ = pluginFolder;
   std::vector<String> errors;
-  modules_.LoadFolder(pluginFolder, &errors);
+  std::vector<String> warnings;
+  modules_.LoadFolder(pluginFolder, &errors, &warnings);
+  for (const String& w : warnings) {
+    std::cerr << "vantelle: warning: " << TerminalText(w.GetStd()) << '\n';
+  }
   if (!errors.empty()) {
     std::string message;
     for (const String& e : errors) {

@@ -192,7 +192,12 @@ Gradient ReadGradient(const Json& value, const std::string& where, const std::st
   CheckKeys(value, {"mode", "knots"}, at);
   Gradient gradient;
   if (const Json* mode = Optional(value, "mode")) {
-    gradient.SetData(GRADIENT_MODE, GeData(ReadInt32(*mode, where, prefix + "mode")));
+    // The gradient's kinds, as the host's gradient editor offers them in its popup.
+    const Int32 m = ReadInt32(*mode, where, prefix + "mode");
+    if (m < 0 || m > 2) {
+      Fail(where, prefix + "mode " + std::to_string(m) + " is not one of 0 (colour), 1 (alpha), 2 (colour and alpha)");
+    }
+    gradient.SetData(GRADIENT_MODE, GeData(m));
   }
   const Json& knots = Require(value, "knots", at);
   if (!knots.is_array()) {

@@ -121,10 +121,10 @@ private:
 // The one text form of a gradient, shared by description defaults and scene files:
 //   {"mode": 0, "knots": [{"color": [0, 0, 1], "position": 0, "brightness": 1,
 //                          "bias": 0.5, "interpolation": 2, "index": 0}, ...]}
-// "mode" (setting GRADIENT_MODE) is stored only when present. Per knot, "color" and
-// "position" (0..1) are required; brightness 1, bias 0.5 (0..1), interpolation 2 (one of
-// the GRADIENT_INTERPOLATION_ codes) and index 0 are the defaults when omitted. Knots are
-// inserted in list order.
+// "mode" (setting GRADIENT_MODE: 0 colour, 1 alpha, 2 colour and alpha) is stored only
+// when present. Per knot, "color" and "position" (0..1) are required; brightness 1, bias
+// 0.5 (0..1), interpolation 2 (one of the GRADIENT_INTERPOLATION_ codes) and index 0 are
+// the defaults when omitted. Knots are inserted in list order.
 
 // A GeData holding the Gradient, or nothing with *error naming the problem.
 std::optional<GeData> GradientFromJson(std::string_view json, String* error);

@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "host/core/font_data.h"
+#include "host/core/utf8.h"
 #include "host/files/description.h"
 #include "host/files/font_catalog.h"
 #include "host/files/json_reader.h"
@@ -70,6 +71,19 @@ const JsonValue& RequireKind(const JsonValue& v, JsonKind kind, const char* expe
   return v;
 }
 
+// Every text the host keeps is UTF-8; a stray byte would reach the objects, the files
+// written from them and the terminal.
+const std::string& ReadText(const JsonValue& v, const std::string& what) {
+  const std::string& text = RequireKind(v, JsonKind::STRING, "a string", what).GetString();
+  if (const std::size_t bad = FindInvalidUtf8(text); bad != std::string::npos) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    const auto byte = static_cast<unsigned char>(text[bad]);
+    Fail(v, what + " is not valid UTF-8: byte 0x" + kHex[byte >> 4] + kHex[byte & 0xF] + " at byte " +
+                std::to_string(bad + 1) + " of the text");
+  }
+  return text;
+}
+
 Float ReadNumberItem(const JsonValue& v, const std::string& what) {
   if (!v.IsNumber()) {
     Fail(v, what + " must be a number, found " + v.DescribeKind());
@@ -96,8 +110,9 @@ BaseTime ReadTime(const JsonValue& v, const std::string& what) {
   }
   const Float numerator = ReadNumberItem(v.GetItems()[0], what + " numerator");
   const Float denominator = ReadNumberItem(v.GetItems()[1], what + " denominator");
-  if (denominator == 0.0) {
-    Fail(v.GetItems()[1], what + ": the denominator must not be 0");
+  // A negative denominator would turn every comparison of times around.
+  if (denominator <= 0.0) {
+    Fail(v.GetItems()[1], what + ": the denominator must be above 0, found " + Shortest(denominator));
   }
   return BaseTime(numerator, denominator);
 }
@@ -145,7 +160,7 @@ GeData ReadFont(const JsonValue& v, const std::string& what) {
   const char* keys[2] = {"family", "style"};
   for (int i = 0; i < 2; ++i) {
     if (const JsonMember* m = v.Find(keys[i])) {
-      names[i] = String(RequireKind(m->value, JsonKind::STRING, "a string", what + " " + keys[i]).GetString());
+      names[i] = String(ReadText(m->value, what + " " + keys[i]));
     }
   }
   if (names[0].IsEmpty() && names[1].IsEmpty()) {
@@ -168,7 +183,7 @@ GeData ReadGeneric(const JsonValue& v, const std::string& what) {
       return GeData(static_cast<Int32>(n));
     }
     case JsonKind::FLOAT: return GeData(v.GetNumber());
-    case JsonKind::STRING: return GeData(String(v.GetString()));
+    case JsonKind::STRING: return GeData(String(ReadText(v, what)));
     case JsonKind::ARRAY: return GeData(ReadVector(v, what));
     case JsonKind::OBJECT: break;
   }
@@ -212,15 +227,17 @@ GeData ReadTyped(const DescParameter& param, const JsonValue& v, const std::stri
     case DescParamType::BOOL:
       return GeData(static_cast<Bool>(RequireKind(v, JsonKind::BOOLEAN, "true or false", what).GetBoolean()));
     case DescParamType::STRING:
-      return check(RequireKind(v, JsonKind::STRING, "a string", what).GetString(), v);
+      return check(ReadText(v, what), v);
     case DescParamType::VECTOR:
     case DescParamType::COLOR: {
       const Vector vec = ReadVector(v, what);
       return check(Shortest(vec.x) + " " + Shortest(vec.y) + " " + Shortest(vec.z), v);
     }
     case DescParamType::GRADIENT: return ReadGradient(v, what);
-    case DescParamType::FONT:
-    case DescParamType::BUTTON: break;
+    case DescParamType::BUTTON:
+      // Pressing is an action, not a state: a value here could only be a mistake.
+      Fail(v, what + " is a button, which has no value to give");
+    case DescParamType::FONT: break;
   }
   return ReadGeneric(v, what);
 }
@@ -283,11 +300,19 @@ public:
     if (const JsonMember* time = v.Find("time")) {
       doc_->SetTime(ReadTime(time->value, "document time"));
     }
-    if (const JsonMember* start = v.Find("start")) {
+    const JsonMember* start = v.Find("start");
+    if (start != nullptr) {
       doc_->SetMinTime(ReadTime(start->value, "document start"));
     }
-    if (const JsonMember* end = v.Find("end")) {
+    const JsonMember* end = v.Find("end");
+    if (end != nullptr) {
       doc_->SetMaxTime(ReadTime(end->value, "document end"));
+    }
+    if (doc_->GetMinTime().Get() > doc_->GetMaxTime().Get()) {
+      const Int32 fps = doc_->GetFps();
+      Fail(start != nullptr ? start->line : (end != nullptr ? end->line : v.GetLine()),
+           "document start (frame " + std::to_string(doc_->GetMinTime().GetFrame(fps)) + ") is after its end (frame " +
+               std::to_string(doc_->GetMaxTime().GetFrame(fps)) + ")");
     }
   }
 
@@ -348,8 +373,7 @@ private:
 
     const std::string typeLabel = TypeLabel(type);
     if (const JsonMember* name = v.Find("name")) {
-      op->SetName(
-          String(RequireKind(name->value, JsonKind::STRING, "a string", "\"name\" of a " + typeLabel).GetString()));
+      op->SetName(String(ReadText(name->value, "\"name\" of a " + typeLabel)));
     }
     const std::string label = "object " + Quoted(op->GetName().View()) + " (" + typeLabel + ")";
     if (const JsonMember* enabled = v.Find("enabled")) {

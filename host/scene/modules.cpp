@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <utility>
 
 #include "host/scene/registry.h"
 
@@ -34,7 +35,42 @@ void CloseModuleFile(void* handle) {
   }
 }
 
-Int32 ModuleHost::LoadFolder(const Filename& pluginFolder, std::vector<String>* errors) {
+namespace {
+
+Bool HasResources(const std::filesystem::path& module) {
+  std::error_code ec;
+  return std::filesystem::is_directory(module.parent_path() / "res", ec);
+}
+
+// One file per module name: a second copy would register the same types again. The copy
+// that has its resources wins, else the first in name order; each other copy is named in
+// a warning.
+std::vector<std::filesystem::path> OnePerName(const std::vector<std::filesystem::path>& files,
+                                              std::vector<String>* warnings) {
+  std::vector<std::filesystem::path> chosen;
+  for (const auto& file : files) {
+    const auto same = std::find_if(chosen.begin(), chosen.end(),
+                                   [&file](const auto& c) { return c.filename() == file.filename(); });
+    if (same == chosen.end()) {
+      chosen.push_back(file);
+      continue;
+    }
+    std::filesystem::path skipped = file;
+    if (!HasResources(*same) && HasResources(file)) {
+      skipped = std::exchange(*same, file);
+    }
+    if (warnings != nullptr) {
+      warnings->push_back(String("the module " + file.filename().string() + " is found twice: loaded " +
+                                 same->string() + ", left out " + skipped.string()));
+    }
+  }
+  std::sort(chosen.begin(), chosen.end());
+  return chosen;
+}
+
+}  // namespace
+
+Int32 ModuleHost::LoadFolder(const Filename& pluginFolder, std::vector<String>* errors, std::vector<String>* warnings) {
   std::vector<std::filesystem::path> files;
   std::error_code ec;
   auto collect = [&files](const std::filesystem::path& folder) {
@@ -60,7 +96,7 @@ Int32 ModuleHost::LoadFolder(const Filename& pluginFolder, std::vector<String>* 
   std::sort(files.begin(), files.end());
 
   Int32 started = 0;
-  for (const auto& file : files) {
+  for (const auto& file : OnePerName(files, warnings)) {
     String error;
     if (Start(Filename(file), &error)) {
       ++started;
@@ -80,6 +116,15 @@ Bool ModuleHost::Start(const Filename& file, String* error) {
   }
   module->info.file = file;
   module->info.folder = file.GetDirectory();
+  // Without its descriptions a module's types cannot be named, set or saved; said here,
+  // the cause is plain rather than a type that later seems to be missing.
+  if (!HasResources(file.GetPath())) {
+    *error = String(file.GetString().GetStd() + ": no res/ folder beside the module (its descriptions, strings and "
+                                                "icons); install the module's whole folder");
+    CloseModuleFile(module->handle);
+    delete module;
+    return false;
+  }
   AddModuleResourceFolder(module->info.folder + Filename("res"));
 
   const Int32 init = module->main(C4DPL_INIT_SYS, &tables_, nullptr, &module->info);

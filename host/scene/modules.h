@@ -53,9 +53,11 @@ public:
 
   // Loads every module file in `pluginFolder` and in its direct subfolders, in name order,
   // and starts each: C4DPL_INIT_SYS, C4DMSG_INIT_RESOURCES, C4DPL_INIT. Returns how many
-  // started; a module that cannot be loaded or refuses to start is reported in `errors`
-  // and unloaded.
-  Int32 LoadFolder(const Filename& pluginFolder, std::vector<String>* errors);
+  // started; a module that cannot be loaded, has no res/ folder beside it or refuses to
+  // start is reported in `errors` and unloaded. A module file name found more than once
+  // loads once (the copy with a res/ folder, else the first) and each other copy is named
+  // in `warnings`.
+  Int32 LoadFolder(const Filename& pluginFolder, std::vector<String>* errors, std::vector<String>* warnings = nullptr);
   // Ends every module (C4DPL_END), forgets the registered types and unloads them, last
   // loaded first.
   void UnloadAll();

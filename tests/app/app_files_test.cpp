@@ -200,6 +200,8 @@ TEST_F(AppFiles, NamesAndTextsFromAFileReachTheTerminalEscaped) {
                       " {\"type\": \"Osurfo\", \"name\": \"B\\n" + evil + "\", \"parameters\": {\"SURFO_RESOLUTION\": 2}}]}\n");
   Write("param.json", "{\"vantelle_scene\": 1, \"objects\": [\n"
                       " {\"type\": \"Osurfo\", \"parameters\": {\"SURFO" + evil + "\": 1}}]}\n");
+  Write("formula.json", "{\"vantelle_scene\": 1, \"objects\": [\n {\"type\": \"Osurfo\", \"name\": \"F" + evil +
+                            "\", \"parameters\": {\"SURFO_RESOLUTION\": 2, \"SURFO_FORMULA\": \"x " + evil + "\"}}]}\n");
 
   struct Case {
     std::vector<std::string> args;
@@ -211,6 +213,8 @@ TEST_F(AppFiles, NamesAndTextsFromAFileReachTheTerminalEscaped) {
       {{"info", Path("names.json")}, 0, "\"B\\x0a" + shown + "\""},
       {{"render", Path("names.json")}, 0, "plot        A" + shown + "\n"},
       {{"render", Path("param.json")}, 2, "unknown parameter SURFO" + shown},
+      {{"info", Path("formula.json")}, 0, "warning: " + Path("formula.json") + ":2: SURFO_FORMULA of \"F" + shown},
+      {{"render", Path("formula.json")}, 2, ":2: SURFO_FORMULA of \"F" + shown},
       {{"plot", "--set", "NOPE\x1b]0;owned\x07=1"}, 2, "unknown parameter NOPE\\x1b]0;owned\\x07 for Osurfo"},
       {{"plot", "x + 0 * z\t"}, 0, "formula     x + 0 * z\\x09\n"},
   };

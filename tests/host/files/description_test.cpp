@@ -166,7 +166,7 @@ TEST(GradientJson, FillsOptionalKnotFieldsAndLeavesModeUnsetWhenAbsent) {
 
 TEST(GradientJson, RoundTripsEveryKnotFieldInInsertionOrder) {
   Gradient g;
-  g.SetData(GRADIENT_MODE, GeData(Int32(3)));
+  g.SetData(GRADIENT_MODE, GeData(Int32(2)));
   g.InsertKnot(GradientKnot{Vector(0.1, 0.2, 0.3), 2.5, 0.9, 0.25, 7, GRADIENT_INTERPOLATION_LINEAR});
   g.InsertKnot(GradientKnot{Vector(1, 1, 1), 1.0, 0.1, 0.5, 0, GRADIENT_INTERPOLATION_NONE});
   const std::string text = GradientToJson(g);
