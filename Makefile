@@ -57,12 +57,14 @@ fuzz: deps
 	@./scripts/install-deps.sh fuzz
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DVANTELLE_FUZZ=ON -DVANTELLE_SANITIZE=ON -DVANTELLE_TESTS=OFF -DVANTELLE_BENCH=OFF
-	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target formula_fuzz prepare_fuzz scene_fuzz text_fuzz
-	mkdir -p $(FUZZ_BUILD)/corpus/formula $(FUZZ_BUILD)/corpus/prepare $(FUZZ_BUILD)/corpus/scene $(FUZZ_BUILD)/corpus/text
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target formula_fuzz prepare_fuzz scene_fuzz text_fuzz compiled_fuzz
+	mkdir -p $(FUZZ_BUILD)/corpus/formula $(FUZZ_BUILD)/corpus/prepare $(FUZZ_BUILD)/corpus/scene $(FUZZ_BUILD)/corpus/text \
+		$(FUZZ_BUILD)/corpus/compiled
 	$(FUZZ_BUILD)/fuzz/formula_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=4096 $(FUZZ_BUILD)/corpus/formula fuzz/seeds/formula
 	$(FUZZ_BUILD)/fuzz/prepare_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=4096 $(FUZZ_BUILD)/corpus/prepare fuzz/seeds/formula
 	$(FUZZ_BUILD)/fuzz/scene_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=8192 $(FUZZ_BUILD)/corpus/scene fuzz/seeds/scene
 	$(FUZZ_BUILD)/fuzz/text_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=1024 $(FUZZ_BUILD)/corpus/text fuzz/seeds/text
+	$(FUZZ_BUILD)/fuzz/compiled_fuzz -max_total_time=$(FUZZ_SECONDS) -max_len=4096 $(FUZZ_BUILD)/corpus/compiled fuzz/seeds/formula
 
 manual: deps
 	./tools/manual/make_manual.sh docs/manual.md docs/Vantelle.pdf

@@ -106,6 +106,7 @@ nlohmann::ordered_json PlotJson(const PlotSummary& s) {
                                  {"complete", s.complete},
                                  {"samples_without_value", s.undefined},
                                  {"samples_out_of_range", s.outOfRange},
+                                 {"evaluation", s.evaluation},
                                  {"components", s.components}};
   if (!s.formulaError.empty()) {
     json["formula_error"] = {{"column", s.formulaColumn}, {"reason", s.formulaError}};
@@ -153,6 +154,7 @@ std::vector<PlotSummary> SummarisePlots(const Session& session, const std::vecto
     s.usesTime = state.GetBool(STATE_USES_TIME);
     s.undefined = state.GetInt64(STATE_UNDEFINED_COUNT);
     s.outOfRange = state.GetInt64(STATE_NONFINITE_COUNT);
+    s.evaluation = state.GetString(STATE_EVALUATION).GetStd();
     s.formulaError = state.GetString(STATE_FORMULA_ERROR).GetStd();
     s.formulaColumn = state.GetInt32(STATE_FORMULA_COLUMN);
     for (const DroppedGeometry& d : dropped) {

@@ -24,6 +24,7 @@ struct PlotSummary {
   bool complete = false;  // the whole grid, every sample with a value and a place, all of it written
   Int64 undefined = 0;    // samples whose formula text had no value
   Int64 outOfRange = 0;   // samples whose position left the range of numbers
+  std::string evaluation;  // how the formula was evaluated: compiled, text or none
   Int32 formulaColumn = 0;
   std::string formulaError;   // why the formula cannot be read; empty when it can
   Int64 droppedPolygons = 0;  // of its objects, left out of the files written

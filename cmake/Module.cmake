@@ -14,13 +14,15 @@ add_library(vantelle_module STATIC
   plot/drawing.cpp
   plot/component_support.cpp
   plot/formula_preparation.cpp
+  plot/parallel_rows.cpp
   plot/samples.cpp
   plot/sampling.cpp
   plot/surfo_object.cpp
   plot/surfo_parameters.cpp
 )
 target_include_directories(vantelle_module PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(vantelle_module PUBLIC vantelle_host)
+find_package(Threads REQUIRED)
+target_link_libraries(vantelle_module PUBLIC vantelle_host Threads::Threads)
 set_target_properties(vantelle_module PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
 vantelle_warnings(vantelle_module)
 

@@ -83,8 +83,11 @@ void SurfoObject::DescribeState(BaseContainer& state) const {
   state.SetBool(STATE_USES_TIME, plot_.usesTime);
   state.SetBool(STATE_COMPLETE, plot_.IsComplete());
   state.SetInt64(STATE_UNDEFINED_COUNT, undefinedSamples_);
+  static constexpr const char* kPathNames[] = {"none", "compiled", "text"};
+  state.SetString(STATE_EVALUATION, String(kPathNames[static_cast<int>(samplingPath_)]));
+  // Zero times a coordinate is NaN exactly when the coordinate is not finite.
   const auto nonFinite = std::count_if(plot_.samples.begin(), plot_.samples.end(), [](const PlotSample& s) {
-    return !std::isfinite(s.position.x) || !std::isfinite(s.position.y) || !std::isfinite(s.position.z);
+    return std::isnan(s.position.x * 0.0 + s.position.y * 0.0 + s.position.z * 0.0);
   });
   state.SetInt64(STATE_NONFINITE_COUNT, static_cast<Int64>(nonFinite));
   // The host's own wording, passed back to the host to show.

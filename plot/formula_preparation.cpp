@@ -80,7 +80,7 @@ String FillVariables(const String& formula, const std::vector<VariableSlot>& slo
     out.append(text.substr(copied, position - copied));
     copied = position + 1;
     usesTime = usesTime || IsTimeLetter(slot.letter);
-    const String number = FloatToString(values[static_cast<std::size_t>(slot.letter)], -1, -3, false, ' ');
+    const String number = VariableText(values[static_cast<std::size_t>(slot.letter)]);
     const Bool parenthesise = number[0] == '-' && NextNonBlankIs(text, copied, '^');
     if (parenthesise) {
       out += '(';
@@ -104,6 +104,48 @@ Bool FormulaUsesTime(const String& formula) {
 
 Bool SlotsUseTime(const std::vector<VariableSlot>& slots) {
   return std::any_of(slots.begin(), slots.end(), [](const VariableSlot& slot) { return IsTimeLetter(slot.letter); });
+}
+
+String VariableText(Float value) {
+  return FloatToString(value, -1, -3, false, ' ');
+}
+
+std::optional<Float> VariableTextValue(Float value) {
+  // A negative value is sometimes written in parentheses; they do not change the number.
+  return EvaluateFormulaText(VariableText(value).View());
+}
+
+std::optional<CompiledFormula> CompileFormula(const String& formula, const std::vector<VariableSlot>& slots) {
+  std::vector<Int32> positions;
+  std::vector<Int32> variables;
+  positions.reserve(slots.size());
+  variables.reserve(slots.size());
+  for (const VariableSlot& slot : slots) {
+    positions.push_back(slot.position);
+    variables.push_back(slot.letter);
+  }
+  return CompiledFormula::Compile(formula.View(), positions, variables);
+}
+
+std::optional<Float> EvaluateFilledText(const String& formula, const std::vector<VariableSlot>& slots,
+                                        const VariableValues& values, Int32 fps, Bool& usesTime) {
+  const GeData data = StringToNumber(FillVariables(formula, slots, values, usesTime), FORMAT_FLOAT, fps);
+  return data.IsNil() ? std::nullopt : std::optional<Float>(data.GetFloat());
+}
+
+std::optional<Float> EvaluateCompiled(const CompiledFormula& compiled, const std::vector<VariableSlot>& slots,
+                                      const VariableValues& values) {
+  VariableValues read{};
+  for (const VariableSlot& slot : slots) {
+    const auto letter = static_cast<std::size_t>(slot.letter);
+    const std::optional<Float> value = VariableTextValue(values[letter]);
+    if (!value) {
+      return std::nullopt;
+    }
+    read[letter] = *value;
+  }
+  Float value = 0.0;
+  return compiled.Evaluate(read.data(), value) ? std::optional<Float>(value) : std::nullopt;
 }
 
 std::optional<FormulaError> CheckFormula(const String& formula, const std::vector<VariableSlot>& slots) {

@@ -54,6 +54,27 @@ Bool FormulaUsesTime(const String& formula);
 // Whether one of the slots is t or f.
 Bool SlotsUseTime(const std::vector<VariableSlot>& slots);
 
+// The text a variable's value is written as: at most three decimals, never an exponent.
+String VariableText(Float value);
+// The number that text reads as, which is what the formula sees of the value; nothing
+// when the value has no number text (not finite).
+std::optional<Float> VariableTextValue(Float value);
+
+// The formula read once, its slots reading the variables in the order of VariableValues,
+// so that evaluating it with each variable's text value gives what evaluating the filled
+// text gives, bit for bit. Nothing where the host cannot compile it (a formula that
+// CheckFormula refuses, or one nested too deep); such a formula is evaluated as text.
+std::optional<CompiledFormula> CompileFormula(const String& formula, const std::vector<VariableSlot>& slots);
+
+// One sample's value the reference way: the text filled in and evaluated by the host.
+// Nothing when the text has no value. Sets `usesTime` as FillVariables does.
+std::optional<Float> EvaluateFilledText(const String& formula, const std::vector<VariableSlot>& slots,
+                                        const VariableValues& values, Int32 fps, Bool& usesTime);
+// The same value from the compiled formula: nothing when a variable the formula uses has
+// no number text.
+std::optional<Float> EvaluateCompiled(const CompiledFormula& compiled, const std::vector<VariableSlot>& slots,
+                                      const VariableValues& values);
+
 // The host's syntax check of the formula with each slot read as a number: nothing when it
 // is well formed, otherwise its first error. Values pasted into a malformed text can
 // still happen to evaluate ("x z" at x = -180 reads as a subtraction), so a formula is

@@ -8,6 +8,7 @@
 #include "host/core/formula.h"
 #include "host/scene/execution.h"
 #include "plot/formula_preparation.h"
+#include "plot/parallel_rows.h"
 #include "plot/surfo_object.h"
 
 namespace vantelle {
@@ -198,11 +199,104 @@ Bool SurfoObject::ReserveGrid() {
   const Int64 side = static_cast<Int64>(plot_.resolution) + 1;
   try {
     plot_.samples.reserve(static_cast<std::size_t>(side * side));
+    // The heights only ever grow, left uninitialised (each is written before it is read),
+    // so a recomputation of the same size touches no new memory.
+    const auto total = static_cast<std::size_t>(side * side);
+    if (heightsCapacity_ < total) {
+      heights_.reset();
+      heightsCapacity_ = 0;
+      heights_.reset(new Float[total]);
+      heightsCapacity_ = total;
+    }
   } catch (const std::exception&) {
     return false;
   }
   return true;
 }
+
+namespace {
+
+// Extremes of a block of samples, merged block after block in row order so that ties
+// between 0 and -0 resolve as one pass over all samples would resolve them.
+struct Extremes {
+  Float lo = MAXVALUE_FLOAT;
+  Float hi = -MAXVALUE_FLOAT;
+  // The raw values' own extremes: v * b may leave the range of doubles where v does not.
+  Float vLo = MAXVALUE_FLOAT;
+  Float vHi = -MAXVALUE_FLOAT;
+  Int64 undefined = 0;
+
+  void Merge(const Extremes& o) {
+    lo = std::min(lo, o.lo);
+    hi = std::max(hi, o.hi);
+    vLo = std::min(vLo, o.vLo);
+    vHi = std::max(vHi, o.vHi);
+    undefined += o.undefined;
+  }
+};
+
+// How a value becomes a sample's height (before fitting), and what the extremes take.
+struct HeightRule {
+  Float b;
+  Float scalePos;
+  Float scaleNeg;
+  Bool clip;
+  Bool evaluate;
+
+  // Nothing for a value stands for a sample whose formula had no value.
+  Float Height(std::optional<Float> result, Extremes& e) const {
+    const Float value = result.value_or(0.0);
+    e.undefined += (evaluate && !result) ? 1 : 0;
+    e.vLo = std::min(e.vLo, value);
+    e.vHi = std::max(e.vHi, value);
+    Float level = value * b;
+    e.lo = std::min(e.lo, level);
+    e.hi = std::max(e.hi, level);
+    if (clip) {
+      level = std::min(b, std::max(-b, level));
+    }
+    return level < 0.0 ? level * scaleNeg : level * scalePos;
+  }
+};
+
+// The inputs a formula sees of each row's x and each column's z, and of the values that
+// stay the same over the grid: the number each value's text reads as, worked out once per
+// value instead of once per sample. Only the variables the formula uses can make a sample
+// undefined.
+struct CompiledInputs {
+  std::vector<Float> rowX, columnZ;
+  std::vector<char> rowDefined, columnDefined;
+  VariableValues fixed{};
+  Bool fixedDefined = true;
+
+  CompiledInputs(const std::vector<VariableSlot>& slots, const std::vector<Float>& xs, const std::vector<Float>& zs,
+                 const VariableValues& values) {
+    std::array<Bool, 6> used{};
+    for (const VariableSlot& slot : slots) {
+      used[static_cast<std::size_t>(slot.letter)] = true;
+    }
+    for (std::size_t i = 0; i < fixed.size(); ++i) {
+      const std::optional<Float> value = used[i] ? VariableTextValue(values[i]) : Float(0.0);
+      fixed[i] = value.value_or(0.0);
+      fixedDefined = fixedDefined && value.has_value();
+    }
+    Read(xs, used[1], rowX, rowDefined);
+    Read(zs, used[2], columnZ, columnDefined);
+  }
+
+private:
+  static void Read(const std::vector<Float>& inputs, Bool used, std::vector<Float>& out, std::vector<char>& defined) {
+    out.assign(inputs.size(), 0.0);
+    defined.assign(inputs.size(), 1);
+    for (std::size_t i = 0; used && i < inputs.size(); ++i) {
+      const std::optional<Float> value = VariableTextValue(inputs[i]);
+      out[i] = value.value_or(0.0);
+      defined[i] = value.has_value() ? 1 : 0;
+    }
+  }
+};
+
+}  // namespace
 
 Bool SurfoObject::ComputeGrid(const BaseContainer& bc, BaseDocument* doc, const BaseTime& time, Int32 fps,
                               Int32 frame) {
@@ -214,11 +308,6 @@ Bool SurfoObject::ComputeGrid(const BaseContainer& bc, BaseDocument* doc, const 
   const Float zStep = (params_.zMax - params_.zMin) / n;
 
   plot_.minValue = plot_.maxValue = 0.0;
-  Float lo = MAXVALUE_FLOAT;
-  Float hi = -MAXVALUE_FLOAT;
-  // The raw values' own extremes: v * b may leave the range of doubles where v does not.
-  Float vLo = MAXVALUE_FLOAT;
-  Float vHi = -MAXVALUE_FLOAT;
 
   // The grid runs from -S/2 to +S/2 around the origin: an odd count of positions has one
   // at the centre, an even count is offset by half a cell.
@@ -228,10 +317,15 @@ Bool SurfoObject::ComputeGrid(const BaseContainer& bc, BaseDocument* doc, const 
 
   // Read once: nothing writes the container while the grid is computed.
   const Bool useZRange = bc.GetBool(SURFO_USEZRANGE);
-  SampleColouring colouring(params_.colorMode, params_.color, bc.GetCustomData<Gradient>(SURFO_GRADIENT), b,
-                            params_.gradientAbs, doc);
-  const Float seconds = time.Get();
   const String& formula = params_.formula;
+  std::vector<Float> xs(static_cast<std::size_t>(w)), zs(static_cast<std::size_t>(w));
+  std::vector<Float> positions(static_cast<std::size_t>(w));
+  for (Int64 i = 0; i < w; ++i) {
+    const auto k = static_cast<std::size_t>(i);
+    xs[k] = params_.xMin + static_cast<Float>(i) * xStep;
+    zs[k] = useZRange ? params_.zMin + static_cast<Float>(i) * zStep : params_.xMin + static_cast<Float>(i) * xStep;
+    positions[k] = static_cast<Float>(first + i) * cell - offset;
+  }
 
   // A formula is checked once, with its variables read as numbers: pasting values into a
   // malformed text can make some samples evaluate by accident, so such a formula has no
@@ -242,70 +336,103 @@ Bool SurfoObject::ComputeGrid(const BaseContainer& bc, BaseDocument* doc, const 
     plot_.usesTime = SlotsUseTime(slots);
   }
   const Bool evaluate = formula.IsPopulated() && !formulaError_;
-  undefinedSamples_ = formulaError_ ? w * w : 0;
+  // Read once and evaluated many times; the text is only filled in where it cannot be.
+  const std::optional<CompiledFormula> compiled = evaluate && !evaluateAsText_ ? CompileFormula(formula, slots) : std::nullopt;
+  samplingPath_ = !evaluate ? SamplingPath::kNone : (compiled ? SamplingPath::kCompiled : SamplingPath::kText);
+  if (compiled) {
+    plot_.usesTime = SlotsUseTime(slots);  // what filling in any sample's text would set
+  }
 
-  // Under FIT the heights are final only after fitting, and colours follow them there.
-  const Bool colourAfterFit = params_.heightMode == SURFO_HEIGHTMODE_FIT;
-  VariableValues values{seconds, 0.0, 0.0, static_cast<Float>(n), b, static_cast<Float>(frame)};
-  for (Int64 r = 0; r < w; ++r) {
-    const Float x = params_.xMin + static_cast<Float>(r) * xStep;
-    const Float px = static_cast<Float>(first + r) * cell - offset;
-    for (Int64 c = 0; c < w; ++c) {
-      const Float z = useZRange ? params_.zMin + static_cast<Float>(c) * zStep
-                                : params_.xMin + static_cast<Float>(c) * xStep;
-      Float value = 0.0;
-      if (evaluate) {
-        values[1] = x;
-        values[2] = z;
-        const GeData result = StringToNumber(FillVariables(formula, slots, values, plot_.usesTime), FORMAT_FLOAT, fps);
-        undefinedSamples_ += result.IsNil() ? 1 : 0;
-        value = result.GetFloat();
+  const VariableValues values{time.Get(), 0.0, 0.0, static_cast<Float>(n), b, static_cast<Float>(frame)};
+  const Int32 heightMode = params_.heightMode;
+  // Every height is written exactly once below (ReserveGrid made room).
+  Float* const heights = heights_.get();
+  const HeightRule rule{b, params_.scalePos, params_.scaleNeg, heightMode == SURFO_HEIGHTMODE_CLIP, evaluate};
+
+  Extremes extremes;
+  if (compiled) {
+    const CompiledInputs inputs(slots, xs, zs, values);
+    std::vector<Extremes> parts(static_cast<std::size_t>(MaxRowParts()));
+    const Int64 used = RunRowsInParallel(w, w, MaxRowParts(), [&](Int64 part, Int64 rowBegin, Int64 rowEnd) {
+      // Locals, so that the loop keeps them in registers rather than reloading them after
+      // every store.
+      const HeightRule local = rule;
+      Extremes e;
+      VariableValues variables = inputs.fixed;
+      const Float* const columnZ = inputs.columnZ.data();
+      const char* const columnDefined = inputs.columnDefined.data();
+      for (Int64 r = rowBegin; r < rowEnd; ++r) {
+        variables[1] = inputs.rowX[static_cast<std::size_t>(r)];
+        const Bool rowDefined = inputs.fixedDefined && inputs.rowDefined[static_cast<std::size_t>(r)] != 0;
+        Float* const row = heights + r * w;
+        for (Int64 c = 0; c < w; ++c) {
+          variables[2] = columnZ[c];
+          Float value = 0.0;
+          const Bool defined = rowDefined && columnDefined[c] != 0 && compiled->Evaluate(variables.data(), value);
+          row[c] = local.Height(defined ? std::optional<Float>(value) : std::nullopt, e);
+        }
       }
-      vLo = std::min(vLo, value);
-      vHi = std::max(vHi, value);
-      Float level = value * b;
-      lo = std::min(lo, level);
-      hi = std::max(hi, level);
-      if (params_.heightMode == SURFO_HEIGHTMODE_CLIP) {
-        level = std::min(b, std::max(-b, level));
+      parts[static_cast<std::size_t>(part)] = e;
+    });
+    for (Int64 part = 0; part < used; ++part) {
+      extremes.Merge(parts[static_cast<std::size_t>(part)]);
+    }
+    CountFormulaEvaluations(w * w, extremes.undefined);
+  } else {
+    // The text path: the reference the compiled one must match, and the way for formulas
+    // that cannot be compiled. It prepares and evaluates each sample's text in order.
+    VariableValues variables = values;
+    for (Int64 r = 0; r < w; ++r) {
+      variables[1] = xs[static_cast<std::size_t>(r)];
+      for (Int64 c = 0; c < w; ++c) {
+        variables[2] = zs[static_cast<std::size_t>(c)];
+        heights[r * w + c] = rule.Height(
+            evaluate ? EvaluateFilledText(formula, slots, variables, fps, plot_.usesTime) : std::optional<Float>(0.0),
+            extremes);
       }
-      const Float y = level < 0.0 ? level * params_.scaleNeg : level * params_.scalePos;
-      if (!colourAfterFit && !colouring.Next(y)) {
-        return false;
-      }
-      plot_.samples.push_back(
-          PlotSample{Vector(px, y, static_cast<Float>(first + c) * cell - offset), colouring.Colour()});
     }
   }
-  if (colourAfterFit) {
-    FitHeights(lo, hi);
-    const std::size_t coloured = ColourSamples(plot_.samples, colouring);
-    if (coloured < plot_.samples.size()) {
-      plot_.samples.resize(coloured);  // as when colouring fails while sampling
-      return false;
+  undefinedSamples_ = formulaError_ ? w * w : extremes.undefined;
+
+  // Colours follow the final heights, in sample order, after fitting under FIT; a sample
+  // whose colour is not computed keeps the one before it. The samples are appended in the
+  // same order, up to the first that cannot be coloured.
+  const std::optional<Float> fit =
+      heightMode == SURFO_HEIGHTMODE_FIT ? FitFactor(extremes.lo, extremes.hi) : std::nullopt;
+  SampleColouring colouring(params_.colorMode, params_.color, bc.GetCustomData<Gradient>(SURFO_GRADIENT), b,
+                            params_.gradientAbs, doc);
+  for (Int64 r = 0; r < w; ++r) {
+    const Float px = positions[static_cast<std::size_t>(r)];
+    for (Int64 c = 0; c < w; ++c) {
+      const Float y = fit ? heights[r * w + c] * *fit : heights[r * w + c];
+      if (!colouring.Next(y)) {
+        return false;
+      }
+      plot_.samples.push_back(PlotSample{Vector(px, y, positions[static_cast<std::size_t>(c)]), colouring.Colour()});
     }
   }
   if (b > 0.0) {
-    plot_.minValue = vLo;
-    plot_.maxValue = vHi;
+    plot_.minValue = extremes.vLo;
+    plot_.maxValue = extremes.vHi;
   }
   return true;
 }
 
-void SurfoObject::FitHeights(Float lo, Float hi) {
+std::optional<Float> SurfoObject::FitFactor(Float lo, Float hi) const {
   // The extreme of larger magnitude, the high one on a tie; only ever shrinks.
   const Float b = params_.halfHeight;
   const Float extreme = std::abs(hi) < std::abs(lo) ? lo : hi;
   if (std::abs(extreme) > b && extreme != 0.0) {
-    const Float factor = b / std::abs(extreme);
-    ScaleAll<&Vector::y>(plot_.samples, factor);
+    return b / std::abs(extreme);
   }
+  return std::nullopt;
 }
 
 void SurfoObject::EmptySamples() {
   plot_.samples.clear();
   formulaError_.reset();
   undefinedSamples_ = 0;
+  samplingPath_ = SamplingPath::kNone;
 }
 
 void SurfoObject::Recolour(const BaseContainer& bc, BaseObject* op, BaseDocument* doc) {

@@ -43,6 +43,7 @@ Bool SurfoObject::CopyTo(NodeData* dest, const GeListNode* snode, GeListNode* dn
   target->plot_.resolution = plot_.resolution;
   target->formulaError_ = formulaError_;
   target->undefinedSamples_ = undefinedSamples_;
+  target->samplingPath_ = samplingPath_;
   return ObjectData::CopyTo(dest, snode, dnode, flags, trn);
 }
 

@@ -2,6 +2,8 @@
 // samples for its components.
 #pragma once
 
+#include <cstddef>
+#include <memory>
 #include <optional>
 
 #include "host/core/formula.h"
@@ -24,6 +26,10 @@ struct SamplingSnapshot {
   Int32 resolution = 0;
   String formula;
 };
+
+// How the last computation evaluated the formula: not at all (no formula, or one that
+// cannot be read), compiled once for every sample, or sample by sample as text.
+enum class SamplingPath { kNone, kCompiled, kText };
 
 class SurfoObject final : public ObjectData {
 public:
@@ -72,6 +78,10 @@ public:
   const std::optional<FormulaError>& GetFormulaError() const { return formulaError_; }
   // Samples of the last computation whose formula text had no value (plotted at 0).
   Int64 GetUndefinedSampleCount() const { return undefinedSamples_; }
+  SamplingPath GetSamplingPath() const { return samplingPath_; }
+  // Evaluates every sample of later computations by filling in its text, the reference
+  // way that compiled evaluation matches; for comparisons and measurements.
+  void SetEvaluateAsText(Bool asText) { evaluateAsText_ = asText; }
 
 private:
   friend class SurfoObjectTestAccess;  // lets tests stage sampling state directly
@@ -83,7 +93,8 @@ private:
   Bool ReserveGrid();
   // Evaluates the whole grid; false when the gradient cannot be prepared.
   Bool ComputeGrid(const BaseContainer& bc, BaseDocument* doc, const BaseTime& time, Int32 fps, Int32 frame);
-  void FitHeights(Float lo, Float hi);
+  // The factor that fits the heights into the plot's height, when they need one.
+  std::optional<Float> FitFactor(Float lo, Float hi) const;
   // Runs the defaults on the instance and the container (reset).
   void Reset(BaseContainer& bc);
   void ApplyPreset(BaseContainer& bc);
@@ -103,6 +114,11 @@ private:
   Bool recolourPending_ = false;  // a reset changed the colour settings of stored samples
   std::optional<FormulaError> formulaError_;
   Int64 undefinedSamples_ = 0;
+  SamplingPath samplingPath_ = SamplingPath::kNone;
+  Bool evaluateAsText_ = false;
+  // The heights of a computation before they become samples; room for heightsCapacity_.
+  std::unique_ptr<Float[]> heights_;
+  std::size_t heightsCapacity_ = 0;
 };
 
 }  // namespace vantelle

@@ -1,6 +1,7 @@
 #include "host/core/formula.h"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
@@ -83,17 +84,29 @@ constexpr const char* kCommaReason = "\",\" is not part of the formula language:
 
 // ---- The parser ----------------------------------------------------------------------------
 
-// One grammar for evaluating and for checking. Evaluating computes values and gives up at
-// the first failure; checking computes nothing, reads the number slots as numbers and
+enum class Mode { kEvaluate, kCheck, kCompile };
+
+// One grammar for evaluating, checking and compiling. Evaluating computes values and gives
+// up at the first failure; checking computes nothing, reads the number slots as numbers and
 // records the first error with its place and reason. Every failing path of the checker
 // goes through Fail, and no failure is ever recovered from, so the first one recorded is
-// the first one met reading from the left.
-template <bool kCheck>
+// the first one met reading from the left. Compiling accepts what checking accepts and
+// writes, instead of values, the operations that compute them in the order evaluating
+// would, so a compiled text gives the same value bit for bit.
+template <Mode kMode>
 class Parser {
+  static constexpr bool kCheck = kMode == Mode::kCheck;
+  static constexpr bool kCompile = kMode == Mode::kCompile;
+  // Modes that read number slots and refuse what the check refuses.
+  static constexpr bool kStrict = kCheck || kCompile;
+
 public:
   Parser(const char* begin, const char* end) : begin_(begin), p_(begin), end_(end) {}
   Parser(const char* begin, const char* end, const std::vector<Int32>& slots)
       : begin_(begin), p_(begin), end_(end), slots_(&slots) {}
+  Parser(const char* begin, const char* end, const std::vector<Int32>& slots, const std::vector<Int32>& variables,
+         CompiledFormulaProgram& program)
+      : begin_(begin), p_(begin), end_(end), slots_(&slots), variables_(&variables), program_(&program) {}
 
   bool Parse(double& out) {
     if constexpr (kCheck) {
@@ -143,7 +156,7 @@ private:
   // Whether a number slot stands at |q|. The parser only moves forward, so the slots are
   // walked once.
   bool IsSlot(const char* q) {
-    if constexpr (!kCheck) {
+    if constexpr (!kStrict) {
       return false;
     } else {
       if (slots_ == nullptr) return false;
@@ -183,7 +196,9 @@ private:
       ++p_;
       double rhs;
       if (!Term(rhs)) return false;
-      if constexpr (!kCheck) {
+      if constexpr (kCompile) {
+        Emit(op == '+' ? Op::kAdd : Op::kSubtract);
+      } else if constexpr (!kCheck) {
         out = (op == '+') ? out + rhs : out - rhs;
         if (!Finite(out)) return false;
       }
@@ -203,7 +218,9 @@ private:
       }
       double rhs;
       if (!Unary(rhs)) return false;
-      if constexpr (!kCheck) {
+      if constexpr (kCompile) {
+        Emit(op == '*' ? Op::kMultiply : Op::kDivide);
+      } else if constexpr (!kCheck) {
         if (op == '*') {
           out *= rhs;
         } else {
@@ -231,7 +248,13 @@ private:
       ++p_;
     }
     if (!Power(out)) return false;
-    if (negate) out = -out;
+    if (negate) {
+      if constexpr (kCompile) {
+        Emit(Op::kNegate);
+      } else {
+        out = -out;
+      }
+    }
     --depth_;
     return true;
   }
@@ -243,6 +266,10 @@ private:
     double exponent;
     if (!Unary(exponent)) return false;
     if constexpr (kCheck) return true;
+    if constexpr (kCompile) {
+      Emit(Op::kPower);
+      return true;
+    }
     out = std::pow(out, exponent);
     return Finite(out);
   }
@@ -253,6 +280,7 @@ private:
     if (IsSlot(p_)) {
       // A negative number filled in before "^" arrives in parentheses: one level more.
       if (depth_ + 1 > kMaxDepth) return FailWith(p_, [] { return std::string("nested more than 200 levels deep"); });
+      if constexpr (kCompile) Emit(Op::kVariable, (*variables_)[nextSlot_]);
       ++p_;
       out = 0.0;
       return true;
@@ -289,7 +317,7 @@ private:
       }
     }
     if (!any_digit) return FailWith(start, [] { return std::string("a \".\" without digits is not a number"); });
-    if constexpr (kCheck) {
+    if constexpr (kStrict) {
       if (p_ < end_ && IsLetter(*p_) && !IsSlot(p_)) return FailLetterAfterNumber(start);
     }
     const auto [ptr, ec] = std::from_chars(start, p_, out, std::chars_format::fixed);
@@ -299,9 +327,9 @@ private:
         return FailWith(start, [&] { return "the number " + Quote(start, p_) + " is too large"; });
       }
       out = 0.0;
-      return true;
+      return EmitConstant(out);
     }
-    return ec == std::errc() && ptr == p_;
+    return ec == std::errc() && ptr == p_ && EmitConstant(out);
   }
 
   // "1e3" and "2x": a number with letters glued to it.
@@ -335,11 +363,11 @@ private:
     if (length <= kMaxNameLength) {
       const std::string_view name(lower, length);
       if (name == "pi") {
-        if (kCheck && NextNonBlank(p_) == '(') {
+        if (kStrict && NextNonBlank(p_) == '(') {
           return Fail(start, "Pi is a number and takes no arguments");
         }
         out = kPi;
-        return true;
+        return EmitConstant(out);
       }
       for (const FnEntry& entry : Functions()) {
         if (entry.name == name) return Call(entry, start, out);
@@ -361,13 +389,20 @@ private:
       });
     }
     const char* const open = p_ - 1;
-    if (kCheck && Accept(')')) return Fail(name, ArityReason(entry, 0));
+    if (kStrict && Accept(')')) return Fail(name, ArityReason(entry, 0));
     double args[2] = {0.0, 0.0};
     int count = 0;
     for (;;) {
       double value;
       if (!Expr(value)) return false;
       if constexpr (kCheck) {
+        ++count;
+      } else if constexpr (kCompile) {
+        if (entry.arity == kVariadic) {
+          if (count > 0) Emit(entry.fn == Fn::kMin ? Op::kMin : Op::kMax);
+        } else if (count >= entry.arity) {
+          return false;
+        }
         ++count;
       } else {
         if (entry.arity == kVariadic) {
@@ -393,6 +428,19 @@ private:
       return FailWith(name, [&] { return ArityReason(entry, count); });
     }
     if constexpr (kCheck) return true;
+    if constexpr (kCompile) {
+      // Min and Max are folded argument by argument and need no call. A function of a
+      // bare variable, as in Sin(x), is one step instead of two: code in this order ends
+      // with a push only when the whole argument is that push.
+      std::vector<CompiledFormulaProgram::Instruction>& code = program_->code;
+      if (entry.arity == 1 && !code.empty() && code.back().op == Op::kVariable) {
+        code.back() = {Op::kCallVariable, code.back().argument, formula_functions::Function(entry.fn)};
+        return true;
+      }
+      if (entry.arity == 1) Emit(Op::kCall1, 0, formula_functions::Function(entry.fn));
+      if (entry.arity == 2) Emit(Op::kCall2, 0, formula_functions::Function(entry.fn));
+      return true;
+    }
     out = Apply(entry.fn, args[0], args[1]);
     return Finite(out);
   }
@@ -466,11 +514,40 @@ private:
     return "unexpected " + Quote(p_, stop);
   }
 
+  using Op = CompiledFormulaProgram::Op;
+
+  // Appends an operation and keeps the stack depth it needs.
+  void Emit(Op code, Int32 argument = 0, double (*function)(double, double) = nullptr) {
+    program_->code.push_back({code, argument, function});
+    switch (code) {
+      case Op::kConstant:
+      case Op::kVariable:
+      case Op::kCallVariable: ++stack_; break;
+      case Op::kNegate:
+      case Op::kCall1: break;
+      default: --stack_; break;
+    }
+    program_->stackSize = std::max(program_->stackSize, stack_);
+  }
+
+  bool EmitConstant(double value) {
+    if constexpr (kCompile) {
+      program_->constants.push_back(value);
+      Emit(Op::kConstant, static_cast<Int32>(program_->constants.size() - 1));
+    } else {
+      (void)value;
+    }
+    return true;
+  }
+
   const char* const begin_;
   const char* p_;
   const char* const end_;
   int depth_ = 0;
   const std::vector<Int32>* slots_ = nullptr;
+  const std::vector<Int32>* variables_ = nullptr;
+  CompiledFormulaProgram* program_ = nullptr;
+  Int32 stack_ = 0;
   std::size_t nextSlot_ = 0;
   std::optional<FormulaError> error_;
 };
@@ -479,38 +556,118 @@ private:
 
 std::optional<double> EvaluateFormulaText(std::string_view text) noexcept {
   double value;
-  Parser<false> parser(text.data(), text.data() + text.size());
+  Parser<Mode::kEvaluate> parser(text.data(), text.data() + text.size());
   if (!parser.Parse(value)) return std::nullopt;
   return value;
 }
 
 std::optional<FormulaError> CheckFormulaText(const String& text, const std::vector<Int32>& numberSlots) {
   const std::string_view view = text.View();
-  Parser<true> parser(view.data(), view.data() + view.size(), numberSlots);
+  Parser<Mode::kCheck> parser(view.data(), view.data() + view.size(), numberSlots);
   double ignored = 0.0;
   if (parser.Parse(ignored)) return std::nullopt;
   if (parser.Error()) return parser.Error();
   return FormulaError{parser.Column(parser.Position()), String("the formula cannot be read here")};
 }
 
+std::optional<CompiledFormula> CompiledFormula::Compile(std::string_view text, const std::vector<Int32>& slots,
+                                                        const std::vector<Int32>& slotVariables) {
+  if (slots.size() != slotVariables.size()) return std::nullopt;
+  CompiledFormula compiled;
+  Parser<Mode::kCompile> parser(text.data(), text.data() + text.size(), slots, slotVariables, compiled.program_);
+  double ignored = 0.0;
+  if (!parser.Parse(ignored) || compiled.program_.stackSize > kMaxStack) return std::nullopt;
+  return compiled;
+}
+
+bool CompiledFormula::Evaluate(const double* variables, double& value) const noexcept {
+  using Op = CompiledFormulaProgram::Op;
+  double stack[kMaxStack];
+  double* top = stack - 1;  // the value on top of the stack
+  const double* constants = program_.constants.data();
+  // Every check below is the evaluator's at the same step: a result that is not finite, or
+  // a division by zero, leaves the text without a value.
+  for (const CompiledFormulaProgram::Instruction& instruction : program_.code) {
+    switch (instruction.op) {
+      case Op::kConstant: *++top = constants[instruction.argument]; break;
+      case Op::kVariable: *++top = variables[instruction.argument]; break;
+      case Op::kNegate: *top = -*top; break;
+      case Op::kAdd:
+        --top;
+        top[0] = top[0] + top[1];
+        if (!std::isfinite(top[0])) return false;
+        break;
+      case Op::kSubtract:
+        --top;
+        top[0] = top[0] - top[1];
+        if (!std::isfinite(top[0])) return false;
+        break;
+      case Op::kMultiply:
+        --top;
+        top[0] = top[0] * top[1];
+        if (!std::isfinite(top[0])) return false;
+        break;
+      case Op::kDivide:
+        --top;
+        if (top[1] == 0.0) return false;
+        top[0] = top[0] / top[1];
+        if (!std::isfinite(top[0])) return false;
+        break;
+      case Op::kPower:
+        --top;
+        top[0] = std::pow(top[0], top[1]);
+        if (!std::isfinite(top[0])) return false;
+        break;
+      case Op::kCall1:
+        top[0] = instruction.function(top[0], 0.0);
+        if (!std::isfinite(top[0])) return false;
+        break;
+      case Op::kCallVariable:
+        *++top = instruction.function(variables[instruction.argument], 0.0);
+        if (!std::isfinite(top[0])) return false;
+        break;
+      case Op::kCall2:
+        --top;
+        top[0] = instruction.function(top[0], top[1]);
+        if (!std::isfinite(top[0])) return false;
+        break;
+      case Op::kMin:
+        --top;
+        top[0] = top[1] < top[0] ? top[1] : top[0];
+        break;
+      case Op::kMax:
+        --top;
+        top[0] = top[1] > top[0] ? top[1] : top[0];
+        break;
+    }
+  }
+  value = *top;
+  return true;
+}
+
 namespace {
-Int64 g_stringToNumberCount = 0;
-Int64 g_stringToNumberFailures = 0;
+// Atomic, since compiled formulas are evaluated on several threads and counted from there.
+std::atomic<Int64> g_stringToNumberCount{0};
+std::atomic<Int64> g_stringToNumberFailures{0};
 }  // namespace
 
 Int64 GetStringToNumberCount() {
-  return g_stringToNumberCount;
+  return g_stringToNumberCount.load(std::memory_order_relaxed);
 }
 
 Int64 GetStringToNumberFailureCount() {
-  return g_stringToNumberFailures;
+  return g_stringToNumberFailures.load(std::memory_order_relaxed);
+}
+
+void CountFormulaEvaluations(Int64 evaluations, Int64 failures) {
+  g_stringToNumberCount.fetch_add(evaluations, std::memory_order_relaxed);
+  g_stringToNumberFailures.fetch_add(failures, std::memory_order_relaxed);
 }
 
 GeData StringToNumber(const String& text, Int32 /*format*/, Int32 /*fps*/) {
-  ++g_stringToNumberCount;
   const std::optional<double> value = EvaluateFormulaText(text.View());
+  CountFormulaEvaluations(1, value ? 0 : 1);
   if (!value) {
-    ++g_stringToNumberFailures;
     return GeData();
   }
   return GeData(*value);

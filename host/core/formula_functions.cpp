@@ -1,6 +1,9 @@
 #include "host/core/formula_functions.h"
 
+#include <array>
 #include <cmath>
+#include <cstddef>
+#include <utility>
 
 namespace formula_functions {
 
@@ -43,9 +46,14 @@ constexpr FnEntry kFunctions[] = {
 // Returns the quarter-turn index 0..3 when the angle is such a multiple, else -1,
 // and stores the reduced angle in |reduced|.
 int QuarterTurns(double degrees, double& reduced) {
-  reduced = std::fmod(degrees, 360.0);
-  if (std::fmod(reduced, 90.0) != 0.0) return -1;
-  const int k = static_cast<int>(reduced / 90.0);  // exact, in -3..3
+  // fmod is exact and leaves anything below a full turn as it is, so it is only needed
+  // beyond one; below one the multiples of 90 are seven numbers. This is the evaluator's
+  // hottest path: it runs for every sample of most plots.
+  reduced = std::fabs(degrees) < 360.0 ? degrees : std::fmod(degrees, 360.0);
+  if (std::isnan(reduced)) return -1;
+  // The quotient of a multiple of 90 is exact; any other angle fails the product test.
+  const int k = static_cast<int>(reduced / 90.0);  // in -3..3
+  if (static_cast<double>(k) * 90.0 != reduced) return -1;
   return (k + 4) % 4;
 }
 
@@ -77,7 +85,9 @@ std::span<const FnEntry> Functions() {
   return kFunctions;
 }
 
-double Apply(Fn fn, double a, double b) {
+namespace {
+
+[[gnu::always_inline]] inline double ApplyInline(Fn fn, double a, double b) {
   switch (fn) {
     case Fn::kSin: return SinDegrees(a);
     case Fn::kCos: return CosDegrees(a);
@@ -107,6 +117,28 @@ double Apply(Fn fn, double a, double b) {
     case Fn::kSign: return a > 0.0 ? 1.0 : (a < 0.0 ? -1.0 : 0.0);
   }
   return NAN;
+}
+
+template <Fn kFn>
+double Call(double a, double b) {
+  return ApplyInline(kFn, a, b);
+}
+
+template <std::size_t... kIndex>
+constexpr std::array<FnPointer, sizeof...(kIndex)> MakeFunctionTable(std::index_sequence<kIndex...>) {
+  return {&Call<static_cast<Fn>(kIndex)>...};
+}
+
+constexpr auto kFunctionTable = MakeFunctionTable(std::make_index_sequence<static_cast<std::size_t>(Fn::kSign) + 1>());
+
+}  // namespace
+
+double Apply(Fn fn, double a, double b) {
+  return ApplyInline(fn, a, b);
+}
+
+FnPointer Function(Fn fn) {
+  return kFunctionTable[static_cast<std::size_t>(fn)];
 }
 
 

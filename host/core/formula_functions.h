@@ -38,4 +38,9 @@ std::span<const FnEntry> Functions();
 // where the function has no value, which the evaluator then refuses.
 double Apply(Fn fn, double a, double b);
 
+// The function itself, for a caller that calls it many times: Function(fn)(a, b) gives
+// exactly Apply(fn, a, b), without choosing the function on every call.
+using FnPointer = double (*)(double a, double b);
+FnPointer Function(Fn fn);
+
 }  // namespace formula_functions

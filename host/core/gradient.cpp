@@ -72,14 +72,12 @@ Bool Gradient::SetData(Int32 id, const GeData& data) {
   return true;
 }
 
-const std::vector<GradientKnot>& Gradient::Sorted() const {
-  if (!sortedValid_) {
-    sorted_ = knots_;
-    // Stable, so knots at the same position keep their insertion order.
-    std::stable_sort(sorted_.begin(), sorted_.end(),
-                     [](const GradientKnot& a, const GradientKnot& b) { return a.pos < b.pos; });
-    sortedValid_ = true;
-  }
+const std::vector<GradientKnot>& Gradient::SortKnots() const {
+  sorted_ = knots_;
+  // Stable, so knots at the same position keep their insertion order.
+  std::stable_sort(sorted_.begin(), sorted_.end(),
+                   [](const GradientKnot& a, const GradientKnot& b) { return a.pos < b.pos; });
+  sortedValid_ = true;
   return sorted_;
 }
 

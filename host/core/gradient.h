@@ -86,7 +86,9 @@ public:
 private:
   // The knots by position, sorted when first needed after a change, so that inserting n
   // knots one by one costs n log n rather than n sorts.
-  const std::vector<GradientKnot>& Sorted() const;
+  // Inline: every colour lookup asks, and the knots are nearly always sorted already.
+  const std::vector<GradientKnot>& Sorted() const { return sortedValid_ ? sorted_ : SortKnots(); }
+  const std::vector<GradientKnot>& SortKnots() const;
 
   std::vector<GradientKnot> knots_;  // insertion order
   mutable std::vector<GradientKnot> sorted_;

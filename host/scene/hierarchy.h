@@ -39,6 +39,7 @@ inline constexpr Int32 STATE_NONFINITE_COUNT = 8;   // Int64: computed points ou
 inline constexpr Int32 STATE_FORMULA_ERROR = 9;     // String: why the object's formula cannot be read
 inline constexpr Int32 STATE_FORMULA_COLUMN = 10;   // Int32: where in the formula, from 1
 inline constexpr Int32 STATE_FORMULA_PARAMETER = 11;  // Int32: the ID of the parameter holding the formula
+inline constexpr Int32 STATE_EVALUATION = 12;  // String: how the formula was evaluated ("compiled", "text", "none")
 
 // Data of MSG_DESCRIPTION_POSTSETPARAMETER: which parameter was set.
 struct DescriptionPostSetValue {

@@ -60,6 +60,7 @@ TEST(AppPlot, JsonHasEveryKeyWithTheDefaultPlotsValues) {
   EXPECT_EQ(j.value("uses_time", true), false);
   EXPECT_EQ(j.value("complete", false), true);
   EXPECT_EQ(j.value("frame", -1), 0);
+  EXPECT_EQ(j.value("evaluation", ""), "compiled");
   EXPECT_EQ(j.value("fps", 0), 30);
   EXPECT_GE(j.value("evaluate_seconds", -1.0), 0.0);
 }
