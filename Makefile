@@ -4,17 +4,20 @@
 #   make bench  run the benchmarks
 #   make gallery  draw the pictures of docs/gallery/
 #   make fuzz   build the fuzzers with clang and run each for FUZZ_SECONDS
+#   make test-windows  cross-build for Windows x86-64 and run the module's tests under wine
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
+WINDOWS_BUILD ?= build-windows
+WINDOWS_DEPS  ?= build-windows-deps
 FUZZ_SECONDS ?= 60
 JOBS       ?= $(shell nproc)
 WERROR     ?= $(if $(CI),ON,OFF)
 
 CMAKE_COMMON = -G Ninja -DVANTELLE_WERROR=$(WERROR)
 
-.PHONY: all deps build build-asan test test-normal test-asan demo bench fuzz manual icons gallery clean
+.PHONY: all deps build build-asan test test-normal test-asan test-windows demo bench fuzz manual icons gallery clean
 
 all: build
 
@@ -41,6 +44,10 @@ test-asan: build-asan
 		ctest --output-on-failure -j $(JOBS)
 
 test: test-normal test-asan
+
+# The Linux build supplies the .glb the Windows one must match byte for byte.
+test-windows: build
+	JOBS=$(JOBS) WERROR=$(WERROR) ./scripts/test-windows.sh $(BUILD) $(WINDOWS_BUILD) $(WINDOWS_DEPS)
 
 demo: build
 	@mkdir -p out
@@ -73,4 +80,4 @@ icons: deps
 	/usr/bin/python3 tools/draw_icons.py
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD) $(WINDOWS_DEPS)

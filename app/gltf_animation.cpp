@@ -479,7 +479,7 @@ private:
 };
 
 std::string Shown(const Filename& path) {
-  const std::string shown = path.GetPath().string();
+  const std::string shown = path.GetString().GetStd();
   return shown.empty() ? std::string("\"\"") : shown;
 }
 
@@ -685,7 +685,7 @@ std::vector<std::string> GltfFrameRecorder::WriteFrames(const Filename& path) co
   if (stem.empty() || !stem.has_filename()) {
     throw Failure("cannot write " + Shown(path) + ": not a file name");
   }
-  std::string extension = stem.extension().string();
+  std::string extension = Utf8FromPath(stem.extension());
   std::transform(extension.begin(), extension.end(), extension.begin(),
                  [](unsigned char c) { return std::tolower(c); });
   if (extension == ".glb") {
@@ -700,8 +700,8 @@ std::vector<std::string> GltfFrameRecorder::WriteFrames(const Filename& path) co
   for (std::size_t k = 0; k < frames_->list.size(); ++k) {
     char number[32];
     std::snprintf(number, sizeof(number), "_%04zu.glb", k);
-    names.push_back(stem.string() + number);
-    staged.push_back(StageGlb(Assemble(frames_->list[k]), Filename(std::filesystem::path(names.back()))));
+    names.push_back(Utf8FromPath(stem) + number);
+    staged.push_back(StageGlb(Assemble(frames_->list[k]), Filename(PathFromUtf8(names.back()))));
     writing.Step();
   }
   CommitAll(staged);

@@ -11,6 +11,7 @@
 #include <CLI/CLI.hpp>
 
 #include "app/app_error.h"
+#include "app/command_line.h"
 #include "app/params_command.h"
 #include "app/plot_command.h"
 #include "app/scene_commands.h"
@@ -130,8 +131,14 @@ int Run(int argc, char** argv) {
 int main(int argc, char** argv) {
   // An interrupted write leaves no temporary file behind.
   RemoveTemporaryFilesOnSignal();
+  vantelle::app::UseUtf8Console();
   try {
-    return Run(argc, argv);
+    std::vector<std::string> arguments = vantelle::app::Utf8Arguments(argc, argv);
+    std::vector<char*> pointers;
+    for (std::string& argument : arguments) {
+      pointers.push_back(argument.data());
+    }
+    return Run(static_cast<int>(pointers.size()), pointers.data());
   } catch (const AppError& e) {
     PrintError(e.what());
     return e.GetExitCode();

@@ -15,13 +15,13 @@
 #include "host/files/scene_file.h"
 #include "host/scene/execution.h"
 #include "host/scene/registry.h"
+#include "host/system/shared_library.h"
 
 namespace vantelle::app {
 
 Filename DefaultPluginFolder() {
-  std::error_code ec;
-  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec) {
+  const std::filesystem::path exe = RunningExecutable();
+  if (exe.empty()) {
     return Filename("plugins");
   }
   return Filename(exe.parent_path() / "plugins");

@@ -1,6 +1,7 @@
 #include "app/staged_file.h"
 
-#include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "app/output_files.h"
@@ -67,7 +68,8 @@ void CommitAll(std::vector<StagedFile>& staged) {
     }
   } catch (...) {
     for (std::size_t k = 0; k < committed; ++k) {
-      std::remove(staged[k].Target().c_str());
+      std::error_code ignored;
+      std::filesystem::remove(staged[k].Target(), ignored);
     }
     throw;
   }

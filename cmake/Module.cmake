@@ -50,11 +50,16 @@ set_target_properties(Vantelle PROPERTIES
   VISIBILITY_INLINES_HIDDEN ON)
 # Export the entry point and the SDK records only, and refuse to link with a symbol the
 # host does not provide (except under sanitizers, whose runtime the executable brings).
-target_link_options(Vantelle PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}/main/exports.map)
-if(NOT VANTELLE_SANITIZE)
-  target_link_options(Vantelle PRIVATE -Wl,--no-undefined)
+# A Windows DLL must resolve every symbol at link time anyway.
+if(WIN32)
+  target_sources(Vantelle PRIVATE main/exports.def)
+else()
+  target_link_options(Vantelle PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}/main/exports.map)
+  if(NOT VANTELLE_SANITIZE)
+    target_link_options(Vantelle PRIVATE -Wl,--no-undefined)
+  endif()
+  set_property(TARGET Vantelle APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/main/exports.map)
 endif()
-set_property(TARGET Vantelle APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/main/exports.map)
 vantelle_warnings(Vantelle)
 
 set(VANTELLE_RESOURCES

@@ -6,11 +6,17 @@
 #include "host/scene/plugin_glue.h"
 #include "main/module_state.h"
 
-#define VANTELLE_EXPORT extern "C" __attribute__((visibility("default")))
+// The three names the host looks up; everything else stays inside the module.
+#if defined(_WIN32)
+#define VANTELLE_VISIBLE __declspec(dllexport)
+#else
+#define VANTELLE_VISIBLE __attribute__((visibility("default")))
+#endif
+#define VANTELLE_EXPORT extern "C" VANTELLE_VISIBLE
 
 extern "C" {
-__attribute__((visibility("default"))) MaxonModuleRecord g_maxon{};
-__attribute__((visibility("default"))) CpuYieldDelegateRecord g_CpuYieldDelegate{};
+VANTELLE_VISIBLE MaxonModuleRecord g_maxon{};
+VANTELLE_VISIBLE CpuYieldDelegateRecord g_CpuYieldDelegate{};
 }
 
 namespace vantelle {

@@ -36,10 +36,20 @@ elif ! command -v npm >/dev/null 2>&1; then
   packages+=(npm)
 fi
 with_node_tools=1
-# Extra tools for one job only: `install-deps.sh fuzz`.
+# Extra tools for one job only: `install-deps.sh fuzz`, `install-deps.sh windows`.
 if [ "${1:-}" = "fuzz" ]; then
   packages=(clang libclang-rt-14-dev)
   with_node_tools=0
+fi
+# The Windows build: Debian's mingw-w64 cross compiler (posix threads) and its zlib, wine
+# to run the tests, and dpkg-dev to unpack the source packages of the libraries that have
+# no mingw package (scripts/build-windows-deps.sh). Those need the archive's source index.
+with_sources=0
+if [ "${1:-}" = "windows" ]; then
+  packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+    libz-mingw-w64-dev wine64 dpkg-dev)
+  with_node_tools=0
+  with_sources=1
 fi
 
 missing=()
@@ -49,14 +59,30 @@ for p in "${packages[@]}"; do
   fi
 done
 
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  sudo="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+updated=0
+if [ "$with_sources" = 1 ] && ! apt-cache showsrc freetype 2>/dev/null | grep -q '^Package:'; then
+  # The same suites as the binary packages, as deb-src.
+  echo "Adding Debian's source packages to apt's sources"
+  sources=/etc/apt/sources.list.d/vantelle-debian-src.sources
+  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources | $sudo tee "$sources" >/dev/null
+  else
+    grep -h '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' | $sudo tee "${sources%.sources}.list" >/dev/null
+  fi
+  $sudo apt-get update -qq
+  updated=1
+fi
+
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing missing packages: ${missing[*]}"
-  sudo=""
-  if [ "$(id -u)" -ne 0 ]; then
-    sudo="sudo"
+  if [ "$updated" = 0 ]; then
+    $sudo apt-get update -qq
   fi
-  export DEBIAN_FRONTEND=noninteractive
-  $sudo apt-get update -qq
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 

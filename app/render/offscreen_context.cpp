@@ -1,18 +1,23 @@
 #include "app/render/offscreen_context.h"
 
 #include <GL/osmesa.h>
-#include <dlfcn.h>
 
 #include <string>
 
 #include "app/app_error.h"
+#include "host/system/shared_library.h"
 
 namespace vantelle::app {
 
 namespace {
 
+#if defined(_WIN32)
+// Mesa's offscreen library as Mesa's Windows builds name it, found beside the program.
+constexpr const char* kLibraryNames[] = {"osmesa.dll"};
+#else
 // Debian 12 ships libOSMesa.so.8; the others are older and newer names of the same.
 constexpr const char* kLibraryNames[] = {"libOSMesa.so.8", "libOSMesa.so.6", "libOSMesa.so"};
+#endif
 
 using CreateContextAttribs = OSMesaContext (*)(const int*, OSMesaContext);
 using MakeCurrent = GLboolean (*)(OSMesaContext, void*, GLenum, GLsizei, GLsizei);
@@ -21,7 +26,7 @@ using GetProcAddress = OSMESAproc (*)(const char*);
 
 template <class F>
 F Symbol(void* handle, const char* name) {
-  return reinterpret_cast<F>(dlsym(handle, name));
+  return reinterpret_cast<F>(SharedLibrarySymbol(handle, name));
 }
 
 }  // namespace
@@ -44,12 +49,10 @@ private:
     void* handle = nullptr;
     std::string errors;
     for (const char* name : kLibraryNames) {
-      handle = dlopen(name, RTLD_NOW | RTLD_LOCAL);
+      handle = OpenSharedLibrary(name, &errors);
       if (handle != nullptr) {
         break;
       }
-      const char* error = dlerror();
-      errors = error != nullptr ? error : name;
     }
     if (handle == nullptr) {
       throw Failure("cannot draw pictures without Mesa's offscreen OpenGL (install libosmesa6): " + errors);

@@ -16,6 +16,7 @@
 #include "app/render/offscreen_context.h"
 #include "app/render/viewport_renderer.h"
 #include "app/render/viewport_scene.h"
+#include "host/files/files.h"
 
 namespace vantelle::app {
 
@@ -103,19 +104,19 @@ PictureSettings ResolvePictureOptions(const PictureOptions& options) {
 }
 
 bool IsPictureFile(const std::string& output) {
-  std::string extension = std::filesystem::path(output).extension().string();
+  std::string extension = Utf8FromPath(PathFromUtf8(output).extension());
   std::transform(extension.begin(), extension.end(), extension.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return extension == ".png";
 }
 
 std::string FramePictureName(const std::string& output, std::size_t index) {
-  std::filesystem::path stem(output);
-  const std::string extension = stem.extension().string();
+  std::filesystem::path stem = PathFromUtf8(output);
+  const std::string extension = Utf8FromPath(stem.extension());
   stem.replace_extension();
   char number[32];
   std::snprintf(number, sizeof(number), "_%04zu", index);
-  return stem.string() + number + extension;
+  return Utf8FromPath(stem) + number + extension;
 }
 
 PictureRenderer::PictureRenderer(const PictureSettings& settings) : settings_(settings) {}

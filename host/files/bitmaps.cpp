@@ -287,7 +287,12 @@ IMAGERESULT BaseBitmap::Init(const Filename& name, Int32 frame) {
   if (options.opts == nullptr) {
     return IMAGERESULT::OUTOFMEMORY;
   }
-  TiffHandle tif(TIFFOpenExt(path.c_str(), "r", options.opts));
+  // Opened here, by the UTF-8 name, for every system alike; libtiff closes it.
+  const int fd = OpenFileForReading(name);
+  TiffHandle tif(fd >= 0 ? TIFFFdOpenExt(fd, name.GetString().GetStd().c_str(), "r", options.opts) : nullptr);
+  if (fd >= 0 && !tif) {
+    ::close(fd);
+  }
   if (!tif) {
     return IMAGERESULT::FILEERROR;
   }

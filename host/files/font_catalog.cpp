@@ -1,12 +1,12 @@
 #include "host/files/font_catalog.h"
 
-#include <sys/stat.h>
-
 #include <atomic>
+#include <filesystem>
 #include <iostream>
 #include <mutex>
 
 #include "host/core/font_data.h"
+#include "host/files/files.h"
 
 namespace {
 
@@ -31,8 +31,8 @@ void WarnNoFontOnce() {
 }
 
 bool IsRegularFile(const String& path) {
-  struct stat info {};
-  return path.IsPopulated() && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+  std::error_code ec;
+  return path.IsPopulated() && std::filesystem::is_regular_file(PathFromUtf8(path.GetStd()), ec);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include "host/files/scene_file.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -524,7 +523,7 @@ BaseDocument* SceneFromJson(std::string_view text, const String& fileName, Scene
 
 BaseDocument* LoadScene(const Filename& path, SceneError* error, SceneLines* lines) {
   const String name = path.GetString();
-  const int fd = ::open(path.GetPath().c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = OpenFileForReading(path);
   if (fd < 0) {
     SetError(error, name, 0, "cannot open the scene: " + ErrnoText(errno));
     return nullptr;

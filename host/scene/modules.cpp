@@ -1,39 +1,34 @@
 #include "host/scene/modules.h"
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <utility>
 
 #include "host/scene/registry.h"
+#include "host/system/shared_library.h"
 
 C4DMainFunction OpenModuleFile(const Filename& file, void** handle, String* error) {
-  *handle = dlopen(file.GetPath().c_str(), RTLD_NOW | RTLD_LOCAL);
+  std::string why;
+  *handle = OpenSharedLibrary(file.GetPath(), &why);
   if (*handle == nullptr) {
-    const char* why = dlerror();
     if (error != nullptr) {
-      *error = String(file.GetString().GetStd() + ": cannot load: " + (why != nullptr ? why : "unknown reason"));
+      *error = String(file.GetString().GetStd() + ": cannot load: " + why);
     }
     return nullptr;
   }
-  auto main = reinterpret_cast<C4DMainFunction>(dlsym(*handle, "c4d_main"));
+  auto main = reinterpret_cast<C4DMainFunction>(SharedLibrarySymbol(*handle, "c4d_main"));
   if (main == nullptr) {
     if (error != nullptr) {
       *error = String(file.GetString().GetStd() + ": not a module (no c4d_main)");
     }
-    dlclose(*handle);
+    CloseSharedLibrary(*handle);
     *handle = nullptr;
   }
   return main;
 }
 
-void CloseModuleFile(void* handle) {
-  if (handle != nullptr) {
-    dlclose(handle);
-  }
-}
+void CloseModuleFile(void* handle) { CloseSharedLibrary(handle); }
 
 namespace {
 

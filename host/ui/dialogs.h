@@ -19,7 +19,7 @@ using ExecuteFileHandler = std::function<Bool(const Filename&)>;
 
 // Installs the answers; a null handler restores the default. By default a question is
 // answered No, a message is written to the standard error, and a file is opened with
-// xdg-open where that exists.
+// the system's viewer for its kind (see host/system/system_viewer.h).
 void SetQuestionHandler(QuestionHandler handler);
 void SetMessageHandler(MessageHandler handler);
 void SetExecuteFileHandler(ExecuteFileHandler handler);

@@ -1,0 +1,323 @@
+// Windows file replacement: a temporary file beside the target, flushed to the disk, then
+// moved over the target with MoveFileEx (replace existing, write through). Paths go to the
+// wide-character API, so any UTF-8 name works.
+#include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "host/files/file_replacement.h"
+#include "host/system/windows_text.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kMaxLinks = 40;
+// The longest file name NTFS and FAT keep, in UTF-16 units.
+constexpr std::size_t kNameMax = 255;
+
+String ErrnoString(int code) { return String(std::error_code(code, std::generic_category()).message()); }
+
+void SetError(FileWriteError* error, FileWriteError::Kind kind, String message) {
+  if (error != nullptr) {
+    error->kind = kind;
+    error->message = std::move(message);
+  }
+}
+
+// The temporary files that exist now, removed by the console's control handler when the
+// process is ended by Ctrl-C, Ctrl-Break or its console closing. The handler runs on a
+// thread of its own, so the list is guarded by the same mutex.
+std::mutex g_temporariesMutex;
+std::vector<std::wstring> g_temporaries;
+
+void RegisterTemporary(const fs::path& path) {
+  std::lock_guard lock(g_temporariesMutex);
+  g_temporaries.push_back(path.wstring());
+}
+
+void UnregisterTemporary(const fs::path& path) {
+  std::lock_guard lock(g_temporariesMutex);
+  const auto it = std::find(g_temporaries.begin(), g_temporaries.end(), path.wstring());
+  if (it != g_temporaries.end()) {
+    g_temporaries.erase(it);
+  }
+}
+
+BOOL WINAPI RemoveTemporariesAndEnd(DWORD event) {
+  if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT ||
+      event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
+    std::lock_guard lock(g_temporariesMutex);
+    for (const std::wstring& path : g_temporaries) {
+      DeleteFileW(path.c_str());
+    }
+  }
+  return FALSE;  // the next handler (the default one) ends the process
+}
+
+// Windows names that are devices in every folder: NUL, CON, COM1 ...
+bool IsDeviceName(const fs::path& path) {
+  std::wstring stem = path.stem().wstring();
+  std::transform(stem.begin(), stem.end(), stem.begin(), [](wchar_t c) { return static_cast<wchar_t>(towupper(c)); });
+  static const wchar_t* const kDevices[] = {L"NUL",  L"CON",  L"PRN",  L"AUX",  L"COM1", L"COM2", L"COM3",
+                                            L"COM4", L"COM5", L"COM6", L"COM7", L"COM8", L"COM9", L"LPT1",
+                                            L"LPT2", L"LPT3", L"LPT4", L"LPT5", L"LPT6", L"LPT7", L"LPT8",
+                                            L"LPT9", L"CONIN$", L"CONOUT$"};
+  return std::any_of(std::begin(kDevices), std::end(kDevices), [&stem](const wchar_t* d) { return stem == d; });
+}
+
+bool FollowLinks(fs::path path, fs::path& resolved, std::error_code& code) {
+  for (int hop = 0; hop <= kMaxLinks; ++hop) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(path, ec))) {
+      resolved = path;
+      return true;
+    }
+    const fs::path target = fs::read_symlink(path, ec);
+    if (ec) {
+      code = ec;
+      return false;
+    }
+    path = target.is_absolute() ? target : path.parent_path() / target;
+  }
+  code = std::make_error_code(std::errc::too_many_symbolic_link_levels);
+  return false;
+}
+
+fs::path FolderOf(const fs::path& path) { return path.has_parent_path() ? path.parent_path() : fs::path("."); }
+
+// ".NAME.PID.N.tmp", with NAME shortened so the whole fits a file name.
+fs::path TemporaryName(const fs::path& target, unsigned counter) {
+  const std::wstring tail = L"." + std::to_wstring(GetCurrentProcessId()) + L"." + std::to_wstring(counter) + L".tmp";
+  std::wstring name = target.filename().wstring();
+  const std::size_t room = kNameMax - 1 - tail.size();
+  if (name.size() > room) {
+    std::size_t cut = room;
+    // Never between the two halves of a surrogate pair.
+    if (cut > 0 && name[cut] >= 0xDC00 && name[cut] <= 0xDFFF) {
+      --cut;
+    }
+    name.resize(cut);
+  }
+  return FolderOf(target) / (L"." + name + tail);
+}
+
+String LastErrorText() { return String(WindowsErrorText(GetLastError())); }
+
+}  // namespace
+
+std::optional<OutputTarget> ResolveOutputTarget(const Filename& name, FileWriteError* error) {
+  using Kind = FileWriteError::Kind;
+  const fs::path path = name.GetPath();
+  if (path.empty() || !path.has_filename()) {
+    SetError(error, Kind::TARGET, "not a file name");
+    return std::nullopt;
+  }
+  OutputTarget target;
+  std::error_code ec;
+  if (!FollowLinks(path, target.path, ec)) {
+    SetError(error, ec == std::errc::too_many_symbolic_link_levels ? Kind::TARGET : Kind::IO, String(ec.message()));
+    return std::nullopt;
+  }
+  if (IsDeviceName(target.path)) {
+    target.inPlace = true;
+    return target;
+  }
+  const DWORD attributes = GetFileAttributesW(target.path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      SetError(error, Kind::TARGET, ErrnoString(EISDIR));
+      return std::nullopt;
+    }
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+      SetError(error, Kind::TARGET, "is read-only");
+      return std::nullopt;
+    }
+  } else if (GetLastError() != ERROR_FILE_NOT_FOUND) {
+    SetError(error, Kind::IO, LastErrorText());
+    return std::nullopt;
+  }
+  const fs::path folder = FolderOf(target.path);
+  const DWORD folderAttributes = GetFileAttributesW(folder.c_str());
+  if (folderAttributes == INVALID_FILE_ATTRIBUTES) {
+    SetError(error, Kind::IO, LastErrorText());
+    return std::nullopt;
+  }
+  if ((folderAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    SetError(error, Kind::IO, ErrnoString(ENOTDIR));
+    return std::nullopt;
+  }
+  return target;
+}
+
+Bool IsSameFile(const Filename& a, const Filename& b) {
+  fs::path pa, pb;
+  std::error_code code;
+  if (!FollowLinks(a.GetPath(), pa, code) || !FollowLinks(b.GetPath(), pb, code)) {
+    return false;
+  }
+  // The same volume and file index: one file, whatever the names (case, short names).
+  auto identity = [](const fs::path& p, BY_HANDLE_FILE_INFORMATION& info) {
+    HANDLE h = CreateFileW(p.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+      return false;
+    }
+    const bool ok = GetFileInformationByHandle(h, &info) != 0;
+    CloseHandle(h);
+    return ok;
+  };
+  BY_HANDLE_FILE_INFORMATION ia{}, ib{};
+  const bool hasA = identity(pa, ia);
+  const bool hasB = identity(pb, ib);
+  if (hasA && hasB) {
+    return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
+           ia.nFileIndexLow == ib.nFileIndexLow;
+  }
+  if (hasA || hasB) {
+    return false;
+  }
+  std::error_code ea, eb;
+  const fs::path ca = fs::weakly_canonical(fs::absolute(pa), ea);
+  const fs::path cb = fs::weakly_canonical(fs::absolute(pb), eb);
+  // Windows names ignore case.
+  return !ea && !eb && CompareStringOrdinal(ca.c_str(), -1, cb.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+std::unique_ptr<FileReplacement> FileReplacement::Open(const Filename& name, FileWriteError* error) {
+  std::optional<OutputTarget> target = ResolveOutputTarget(name, error);
+  if (!target) {
+    return nullptr;
+  }
+  std::unique_ptr<FileReplacement> file(new FileReplacement());
+  file->target_ = *target;
+  if (target->inPlace) {
+    file->fd_ = _wopen(target->path.c_str(), _O_WRONLY | _O_BINARY | _O_NOINHERIT);
+    if (file->fd_ < 0) {
+      SetError(error, FileWriteError::Kind::IO, ErrnoString(errno));
+      return nullptr;
+    }
+    return file;
+  }
+
+  static std::atomic<unsigned> counter{0};
+  for (int attempt = 0; attempt < 100 && file->fd_ < 0; ++attempt) {
+    const fs::path temporary = TemporaryName(target->path, counter.fetch_add(1));
+    RegisterTemporary(temporary);
+    file->fd_ = _wopen(temporary.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                       _S_IREAD | _S_IWRITE);
+    if (file->fd_ >= 0) {
+      file->temporary_ = temporary;
+      break;
+    }
+    const int code = errno;
+    UnregisterTemporary(temporary);
+    if (code != EEXIST) {
+      SetError(error, FileWriteError::Kind::IO,
+               "cannot create a file in " + Utf8FromPath(FolderOf(target->path)) + ": " + ErrnoString(code).GetStd());
+      return nullptr;
+    }
+  }
+  if (file->fd_ < 0) {
+    SetError(error, FileWriteError::Kind::IO, "no free temporary name in " + Utf8FromPath(FolderOf(target->path)));
+    return nullptr;
+  }
+  return file;
+}
+
+FileReplacement::~FileReplacement() { Abandon(); }
+
+void FileReplacement::Abandon() {
+  if (fd_ >= 0) {
+    _close(fd_);
+    fd_ = -1;
+  }
+  if (!temporary_.empty()) {
+    DeleteFileW(temporary_.c_str());
+    UnregisterTemporary(temporary_);
+    temporary_.clear();
+  }
+}
+
+Bool FileReplacement::Fail(FileWriteError* error, int code, const char* what) {
+  Abandon();
+  failed_ = true;
+  SetError(error, FileWriteError::Kind::IO, String(what) + ErrnoString(code).GetStd());
+  return false;
+}
+
+Bool FileReplacement::Write(const void* data, std::size_t size, FileWriteError* error) {
+  if (failed_ || finished_ || fd_ < 0) {
+    SetError(error, FileWriteError::Kind::IO, "the file is closed");
+    return false;
+  }
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    // _write takes an unsigned int count.
+    const unsigned chunk = static_cast<unsigned>(std::min<std::size_t>(size, 1u << 30));
+    const int written = _write(fd_, bytes, chunk);
+    if (written < 0) {
+      return Fail(error, errno, "");
+    }
+    bytes += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+Bool FileReplacement::Finish(FileWriteError* error) {
+  if (finished_) {
+    return true;
+  }
+  if (failed_ || fd_ < 0) {
+    SetError(error, FileWriteError::Kind::IO, "the file is closed");
+    return false;
+  }
+  if (!target_.inPlace && _commit(fd_) != 0) {
+    return Fail(error, errno, "");
+  }
+  const int closed = _close(fd_);
+  fd_ = -1;
+  if (closed != 0) {
+    return Fail(error, errno, "");
+  }
+  finished_ = true;
+  return true;
+}
+
+Bool FileReplacement::Commit(FileWriteError* error) {
+  if (!Finish(error)) {
+    return false;
+  }
+  if (target_.inPlace) {
+    return true;
+  }
+  if (temporary_.empty()) {
+    SetError(error, FileWriteError::Kind::IO, "the file is already in place");
+    return false;
+  }
+  if (MoveFileExW(temporary_.c_str(), target_.path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
+    const String why = LastErrorText();
+    Abandon();
+    failed_ = true;
+    SetError(error, FileWriteError::Kind::IO, "cannot replace the file: " + why.GetStd());
+    return false;
+  }
+  UnregisterTemporary(temporary_);
+  temporary_.clear();
+  return true;
+}
+
+void RemoveTemporaryFilesOnSignal() {
+  static std::once_flag once;
+  std::call_once(once, [] { SetConsoleCtrlHandler(RemoveTemporariesAndEnd, TRUE); });
+}
