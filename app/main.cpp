@@ -61,7 +61,8 @@ std::string ParseErrorHint(const CLI::App& app, int argc, char** argv) {
     if (arg == "--") {
       break;
     }
-    if (arg.size() < 2 || arg[0] != '-') {
+    // A long option ("--bogus") is a misspelt option, not a formula.
+    if (arg.size() < 2 || arg[0] != '-' || arg[1] == '-') {
       continue;
     }
     const std::string name = arg.substr(0, arg.find('='));
