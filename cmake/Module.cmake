@@ -53,6 +53,11 @@ set_target_properties(Vantelle PROPERTIES
 # A Windows DLL must resolve every symbol at link time anyway.
 if(WIN32)
   target_sources(Vantelle PRIVATE main/exports.def)
+elseif(APPLE)
+  # The host loads VantelleR2026.xlib; Apple's linker takes a list of the exported names.
+  set_target_properties(Vantelle PROPERTIES OUTPUT_NAME VantelleR2026)
+  target_link_options(Vantelle PRIVATE -Wl,-exported_symbols_list,${PROJECT_SOURCE_DIR}/main/exports.txt
+    -Wl,-undefined,error)
 else()
   target_link_options(Vantelle PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}/main/exports.map)
   if(NOT VANTELLE_SANITIZE)

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <filesystem>
 #include <system_error>
 #include <unordered_map>
 #include <utility>
@@ -523,6 +524,12 @@ BaseDocument* SceneFromJson(std::string_view text, const String& fileName, Scene
 
 BaseDocument* LoadScene(const Filename& path, SceneError* error, SceneLines* lines) {
   const String name = path.GetString();
+  // Windows refuses to open a folder at all, with a reason that does not say so.
+  std::error_code folderCheck;
+  if (std::filesystem::is_directory(path.GetPath(), folderCheck)) {
+    SetError(error, name, 0, "is a folder, not a scene file");
+    return nullptr;
+  }
   const int fd = OpenFileForReading(path);
   if (fd < 0) {
     SetError(error, name, 0, "cannot open the scene: " + ErrnoText(errno));

@@ -49,7 +49,7 @@ protected:
   void WriteTiff(const std::string& name, UInt32 w, UInt32 h, std::uint16_t spp, std::uint16_t bps,
                  std::uint16_t photometric, const void* data, Int32 extraType = -1, Bool tiled = false,
                  std::uint16_t format = SAMPLEFORMAT_UINT) const {
-    TIFF* tif = TIFFOpen((dir_ / name).c_str(), "w");
+    TIFF* tif = TIFFOpen((dir_ / name).string().c_str(), "w");
     ASSERT_NE(tif, nullptr);
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, w);
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, h);
@@ -129,7 +129,7 @@ TEST_F(Bitmaps, SaveAndLoadKeepExactStraightRgbaAndLeaveNoTemporaryFile) {
     for (Int32 x = 0; x < 3; ++x) EXPECT_EQ(PixelAt(*back, x, y), PixelAt(*src, x, y)) << x << "," << y;
 
   // Other readers take the fourth sample as alpha only when the file says so.
-  TIFF* tif = TIFFOpen((dir_ / "out.tif").c_str(), "r");
+  TIFF* tif = TIFFOpen((dir_ / "out.tif").string().c_str(), "r");
   ASSERT_NE(tif, nullptr);
   std::uint16_t count = 0, *types = nullptr, compression = 0;
   EXPECT_EQ(TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &count, &types), 1);

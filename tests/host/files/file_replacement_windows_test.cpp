@@ -96,13 +96,15 @@ TEST_F(WindowsFileReplacement, RefusesReadOnlyFilesAndFoldersWritesDevicesInPlac
   EXPECT_FALSE(Write(Filename(folder_ / "missing" / "a.glb"), "new", &error));
   EXPECT_EQ(error.kind, FileWriteError::Kind::IO);
 
-  // NUL is a device in every folder: written to, never replaced by a file.
-  const std::optional<OutputTarget> nul = ResolveOutputTarget(Filename(folder_ / "NUL"), &error);
-  ASSERT_TRUE(nul.has_value());
-  EXPECT_TRUE(nul->inPlace);
-  EXPECT_TRUE(Write(Filename(folder_ / "nul.glb"), "x", &error)) << "only the bare device name is the device";
-  EXPECT_TRUE(Write(Filename(folder_ / "NUL"), "discarded", &error)) << error.message.GetStd();
-  EXPECT_EQ(Names(), (std::set<std::string>{"locked.glb", "nul.glb", "sub"}));
+  // NUL is a device in every folder, with any extension: written to, never replaced by a file.
+  for (const char* device : {"NUL", "nul.glb"}) {
+    const std::optional<OutputTarget> nul = ResolveOutputTarget(Filename(folder_ / device), &error);
+    ASSERT_TRUE(nul.has_value()) << device;
+    EXPECT_TRUE(nul->inPlace) << device;
+    EXPECT_TRUE(Write(Filename(folder_ / device), "discarded", &error)) << error.message.GetStd();
+  }
+  EXPECT_TRUE(Write(Filename(folder_ / "null.glb"), "x", &error)) << "a longer name is a file";
+  EXPECT_EQ(Names(), (std::set<std::string>{"locked.glb", "null.glb", "sub"}));
 }
 
 TEST_F(WindowsFileReplacement, SameFileIgnoresCaseAndSpelling) {
