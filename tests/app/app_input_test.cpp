@@ -137,7 +137,7 @@ TEST_F(AppInput, CommandLineMistakesAreNamedWithTheWayOut) {
       {{"plot", "-x * z"}, "vantelle: a formula that begins with '-' goes after --, which ends the options: "
                            "vantelle plot [OPTIONS] -- \"-x * z\"\n"},
       {{"plot", "--add", "mesh", "--add", "grid", "-x"}, "-- \"-x\"\n"},
-      {{"frobnicate"}, "vantelle: unknown command \"frobnicate\"; the commands are plot, render, info, params\n"},
+      {{"frobnicate"}, "vantelle: unknown command \"frobnicate\"; the commands are plot, render, info, params, view\n"},
       {{"plot", "--preset", "abc"},
        "\"abc\" is not a preset: presets are the eleven built-in formulas, numbered 0 to 10"},
       {{"plot", "--preset", "11"}, "\"11\" is not a preset"},
