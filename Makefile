@@ -53,9 +53,11 @@ demo: build
 	@mkdir -p out
 	$(BUILD)/vantelle plot -o out/plot.glb
 
+# The view's benchmark needs a display; without one it gets a virtual one.
 bench: build
 	$(BUILD)/bench/vantelle_bench
-	$(BUILD)/bench/vantelle_view_bench
+	if [ -n "$${DISPLAY:-}" ]; then $(BUILD)/bench/vantelle_view_bench; \
+	else xvfb-run -a -s "-screen 0 1600x1000x24" $(BUILD)/bench/vantelle_view_bench; fi
 
 gallery: build
 	./scripts/make-gallery.sh $(BUILD) docs/gallery
