@@ -16,7 +16,9 @@
 #include "app/plot_command.h"
 #include "app/scene_commands.h"
 #include "app/terminal_text.h"
+#ifdef VANTELLE_WITH_VIEW
 #include "app/view/view_command.h"
+#endif
 #include "host/files/file_replacement.h"
 
 namespace {
@@ -87,8 +89,10 @@ int Run(int argc, char** argv) {
   CLI::App* info = vantelle::app::AddInfoCommand(app, infoOptions);
   vantelle::app::ParamsOptions paramsOptions;
   CLI::App* params = vantelle::app::AddParamsCommand(app, paramsOptions);
+#ifdef VANTELLE_WITH_VIEW
   vantelle::app::ViewOptions viewOptions;
   CLI::App* view = vantelle::app::AddViewCommand(app, viewOptions);
+#endif
 
   try {
     app.parse(argc, argv);
@@ -120,9 +124,11 @@ int Run(int argc, char** argv) {
   if (params->parsed()) {
     return vantelle::app::RunParams(paramsOptions);
   }
+#ifdef VANTELLE_WITH_VIEW
   if (view->parsed()) {
     return vantelle::app::RunView(viewOptions);
   }
+#endif
   PrintError("no command given");
   return vantelle::app::kExitBadInput;
 }
