@@ -12,37 +12,32 @@ namespace {
 
 using namespace vantelle;
 
-// A full computation of the default plot: every sample prepared, evaluated and coloured.
-void BM_Sample(benchmark::State& state) {
-  PlotScene scene(static_cast<Int32>(state.range(0)));
+// Full computations of the scene's plot with FORMULA, one per iteration: a trailing blank
+// added and taken away changes the text, not the value, so each pass computes every sample.
+void ComputeRepeatedly(benchmark::State& state, PlotScene& scene, const std::string& formula) {
   SurfoObject* data = scene.data();
-  Float formulaSwitch = 0.0;
+  bool padded = false;
   for (auto _ : state) {
-    // Alternating between two equal formulas forces a full computation each time.
-    scene.plot()->GetDataInstance()->SetString(SURFO_FORMULA,
-                                               String(formulaSwitch == 0.0 ? "Sin(x) * Cos(z)" : "Sin(x)*Cos(z)"));
-    formulaSwitch = 1.0 - formulaSwitch;
+    scene.plot()->GetDataInstance()->SetString(SURFO_FORMULA, String(padded ? formula : formula + " "));
+    padded = !padded;
     data->Execute(scene.plot(), scene.doc(), nullptr, 5000, EXECUTIONFLAGS::NONE);
     benchmark::DoNotOptimize(data->GetSamples().data());
   }
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(data->GetSamples().size()));
+}
+
+// A full computation of the default plot: every sample prepared, evaluated and coloured.
+void BM_Sample(benchmark::State& state) {
+  PlotScene scene(static_cast<Int32>(state.range(0)));
+  ComputeRepeatedly(state, scene, "Sin(x) * Cos(z)");
 }
 BENCHMARK(BM_Sample)->Arg(50)->Arg(200)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 // The same computation with every sample's text filled in and evaluated, the reference way.
 void BM_SampleAsText(benchmark::State& state) {
   PlotScene scene(static_cast<Int32>(state.range(0)));
-  SurfoObject* data = scene.data();
-  data->SetEvaluateAsText(true);
-  Float formulaSwitch = 0.0;
-  for (auto _ : state) {
-    scene.plot()->GetDataInstance()->SetString(SURFO_FORMULA,
-                                               String(formulaSwitch == 0.0 ? "Sin(x) * Cos(z)" : "Sin(x)*Cos(z)"));
-    formulaSwitch = 1.0 - formulaSwitch;
-    data->Execute(scene.plot(), scene.doc(), nullptr, 5000, EXECUTIONFLAGS::NONE);
-    benchmark::DoNotOptimize(data->GetSamples().data());
-  }
-  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(data->GetSamples().size()));
+  scene.data()->SetEvaluateAsText(true);
+  ComputeRepeatedly(state, scene, "Sin(x) * Cos(z)");
 }
 BENCHMARK(BM_SampleAsText)->Arg(200)->Unit(benchmark::kMillisecond);
 
@@ -97,37 +92,19 @@ BENCHMARK(BM_SampleDirect)->Arg(1000)->Unit(benchmark::kMillisecond);
 // square root of a sum.
 void BM_SamplePreset(benchmark::State& state) {
   PlotScene scene(1000);
-  SurfoObject* data = scene.data();
   scene.plot()->SetParameter(DescID(SURFO_PRESET), GeData(static_cast<Int32>(state.range(0))));
-  const String formula = scene.plot()->GetDataInstance()->GetString(SURFO_FORMULA);
-  bool padded = false;
-  for (auto _ : state) {
-    // A trailing blank changes the text, not the value: a full computation each time.
-    scene.plot()->GetDataInstance()->SetString(SURFO_FORMULA, padded ? formula : String(formula.GetStd() + " "));
-    padded = !padded;
-    data->Execute(scene.plot(), scene.doc(), nullptr, 5000, EXECUTIONFLAGS::NONE);
-    benchmark::DoNotOptimize(data->GetSamples().data());
-  }
-  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(data->GetSamples().size()));
+  ComputeRepeatedly(state, scene, scene.plot()->GetDataInstance()->GetString(SURFO_FORMULA).GetStd());
 }
 BENCHMARK(BM_SamplePreset)->Arg(1)->Arg(6)->Arg(10)->Unit(benchmark::kMillisecond);
 
 // A formula of 100 KB at resolution 50: reading it once keeps the cost linear in its length.
 void BM_SampleLongFormula(benchmark::State& state) {
   PlotScene scene(50);
-  SurfoObject* data = scene.data();
   std::string text = "x";
   while (text.size() < 100 * 1024) {
     text += " + Sin(x * 0.5) * z - z / 3";
   }
-  bool padded = false;
-  for (auto _ : state) {
-    scene.plot()->GetDataInstance()->SetString(SURFO_FORMULA, String(padded ? text : text + " "));
-    padded = !padded;
-    data->Execute(scene.plot(), scene.doc(), nullptr, 5000, EXECUTIONFLAGS::NONE);
-    benchmark::DoNotOptimize(data->GetSamples().data());
-  }
-  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(data->GetSamples().size()));
+  ComputeRepeatedly(state, scene, text);
 }
 BENCHMARK(BM_SampleLongFormula)->Unit(benchmark::kMillisecond);
 
