@@ -1,6 +1,7 @@
 // POSIX file replacement: a temporary file beside the target, fsync, rename, fsync of the
 // folder.
 #include "host/files/file_replacement.h"
+#include "host/files/file_replacement_system.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -16,20 +17,12 @@
 #include <system_error>
 #include <vector>
 
+namespace fs = std::filesystem;
+using namespace file_replacement_detail;
+
 namespace {
 
-namespace fs = std::filesystem;
-
 constexpr int kMaxLinks = 40;  // as the kernel's own limit for a path
-
-String ErrnoString(int code) { return String(std::error_code(code, std::generic_category()).message()); }
-
-void SetError(FileWriteError* error, FileWriteError::Kind kind, String message) {
-  if (error != nullptr) {
-    error->kind = kind;
-    error->message = std::move(message);
-  }
-}
 
 // The temporary files that exist now. A signal handler walks the list, so it changes only
 // while this thread blocks those signals; the application writes files from one thread.
@@ -62,17 +55,6 @@ void RegisterTemporary(const fs::path& path) {
   g_temporaries.push_back(std::move(copy));
 }
 
-void UnregisterTemporary(const fs::path& path) {
-  std::lock_guard lock(g_temporariesMutex);
-  const CleanupSignalsBlocked blocked;
-  const auto it = std::find(g_temporaries.begin(), g_temporaries.end(), path.string());
-  if (it != g_temporaries.end()) {
-    // Moving the last entry into the hole frees nothing, so the handler never reads freed text.
-    std::swap(*it, g_temporaries.back());
-    g_temporaries.pop_back();
-  }
-}
-
 extern "C" void RemoveTemporariesAndEnd(int sig) {
   for (const std::string& path : g_temporaries) {
     ::unlink(path.c_str());
@@ -101,8 +83,6 @@ bool FollowLinks(fs::path path, fs::path& resolved, int& code) {
   code = ELOOP;
   return false;
 }
-
-fs::path FolderOf(const fs::path& path) { return path.has_parent_path() ? path.parent_path() : fs::path("."); }
 
 // ".NAME.PID.N.tmp", with NAME shortened so the whole fits the folder's longest name.
 fs::path TemporaryName(const fs::path& target, unsigned counter) {
@@ -257,92 +237,51 @@ std::unique_ptr<FileReplacement> FileReplacement::Open(const Filename& name, Fil
   return file;
 }
 
-FileReplacement::~FileReplacement() { Abandon(); }
+namespace file_replacement_detail {
 
-void FileReplacement::Abandon() {
-  if (fd_ >= 0) {
-    ::close(fd_);
-    fd_ = -1;
-  }
-  if (!temporary_.empty()) {
-    ::unlink(temporary_.c_str());
-    UnregisterTemporary(temporary_);
-    temporary_.clear();
+void UnregisterTemporary(const fs::path& path) {
+  std::lock_guard lock(g_temporariesMutex);
+  const CleanupSignalsBlocked blocked;
+  const auto it = std::find(g_temporaries.begin(), g_temporaries.end(), path.string());
+  if (it != g_temporaries.end()) {
+    // Moving the last entry into the hole frees nothing, so the handler never reads freed text.
+    std::swap(*it, g_temporaries.back());
+    g_temporaries.pop_back();
   }
 }
 
-Bool FileReplacement::Fail(FileWriteError* error, int code, const char* what) {
-  Abandon();
-  failed_ = true;
-  SetError(error, FileWriteError::Kind::IO, String(what) + ErrnoString(code).GetStd());
-  return false;
-}
-
-Bool FileReplacement::Write(const void* data, std::size_t size, FileWriteError* error) {
-  if (failed_ || finished_ || fd_ < 0) {
-    SetError(error, FileWriteError::Kind::IO, "the file is closed");
-    return false;
-  }
-  const char* bytes = static_cast<const char*>(data);
-  while (size > 0) {
-    const ssize_t written = ::write(fd_, bytes, size);
-    if (written < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      return Fail(error, errno, "");
+std::ptrdiff_t WriteSome(int fd, const char* bytes, std::size_t size) {
+  for (;;) {
+    const ssize_t written = ::write(fd, bytes, size);
+    if (written >= 0 || errno != EINTR) {
+      return written;
     }
-    bytes += written;
-    size -= static_cast<std::size_t>(written);
   }
-  return true;
 }
 
-Bool FileReplacement::Finish(FileWriteError* error) {
-  if (finished_) {
-    return true;
-  }
-  if (failed_ || fd_ < 0) {
-    SetError(error, FileWriteError::Kind::IO, "the file is closed");
-    return false;
-  }
-  // A device or pipe has nothing to flush to a disk.
-  if (!target_.inPlace && ::fsync(fd_) != 0) {
-    return Fail(error, errno, "");
-  }
-  const int closed = ::close(fd_);
-  fd_ = -1;
-  if (closed != 0) {
-    return Fail(error, errno, "");
-  }
-  finished_ = true;
-  return true;
+int FlushToDisk(int fd) { return ::fsync(fd); }
+
+int CloseFile(int fd) { return ::close(fd); }
+
+void RemoveTemporary(const fs::path& path) {
+  ::unlink(path.c_str());
+  UnregisterTemporary(path);
 }
 
-Bool FileReplacement::Commit(FileWriteError* error) {
-  if (!Finish(error)) {
-    return false;
+std::optional<String> MoveOver(const fs::path& temporary, const fs::path& target) {
+  if (::rename(temporary.c_str(), target.c_str()) != 0) {
+    return ErrnoString(errno);
   }
-  if (target_.inPlace) {
-    return true;
-  }
-  if (temporary_.empty()) {
-    SetError(error, FileWriteError::Kind::IO, "the file is already in place");
-    return false;
-  }
-  if (::rename(temporary_.c_str(), target_.path.c_str()) != 0) {
-    return Fail(error, errno, "cannot replace the file: ");
-  }
-  UnregisterTemporary(temporary_);
-  temporary_.clear();
   // The rename itself reaches the disk only with the folder.
-  const int folder = ::open(FolderOf(target_.path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int folder = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder >= 0) {
     (void)::fsync(folder);
     ::close(folder);
   }
-  return true;
+  return std::nullopt;
 }
+
+}  // namespace file_replacement_detail
 
 void RemoveTemporaryFilesOnSignal() {
   static std::once_flag once;

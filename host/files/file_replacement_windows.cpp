@@ -15,24 +15,17 @@
 #include <vector>
 
 #include "host/files/file_replacement.h"
+#include "host/files/file_replacement_system.h"
 #include "host/system/windows_text.h"
 
-namespace {
-
 namespace fs = std::filesystem;
+using namespace file_replacement_detail;
+
+namespace {
 
 constexpr int kMaxLinks = 40;
 // The longest file name NTFS and FAT keep, in UTF-16 units.
 constexpr std::size_t kNameMax = 255;
-
-String ErrnoString(int code) { return String(std::error_code(code, std::generic_category()).message()); }
-
-void SetError(FileWriteError* error, FileWriteError::Kind kind, String message) {
-  if (error != nullptr) {
-    error->kind = kind;
-    error->message = std::move(message);
-  }
-}
 
 // The temporary files that exist now, removed by the console's control handler when the
 // process is ended by Ctrl-C, Ctrl-Break or its console closing. The handler runs on a
@@ -43,14 +36,6 @@ std::vector<std::wstring> g_temporaries;
 void RegisterTemporary(const fs::path& path) {
   std::lock_guard lock(g_temporariesMutex);
   g_temporaries.push_back(path.wstring());
-}
-
-void UnregisterTemporary(const fs::path& path) {
-  std::lock_guard lock(g_temporariesMutex);
-  const auto it = std::find(g_temporaries.begin(), g_temporaries.end(), path.wstring());
-  if (it != g_temporaries.end()) {
-    g_temporaries.erase(it);
-  }
 }
 
 BOOL WINAPI RemoveTemporariesAndEnd(DWORD event) {
@@ -92,8 +77,6 @@ bool FollowLinks(fs::path path, fs::path& resolved, std::error_code& code) {
   code = std::make_error_code(std::errc::too_many_symbolic_link_levels);
   return false;
 }
-
-fs::path FolderOf(const fs::path& path) { return path.has_parent_path() ? path.parent_path() : fs::path("."); }
 
 // ".NAME.PID.N.tmp", with NAME shortened so the whole fits a file name.
 fs::path TemporaryName(const fs::path& target, unsigned counter) {
@@ -234,88 +217,38 @@ std::unique_ptr<FileReplacement> FileReplacement::Open(const Filename& name, Fil
   return file;
 }
 
-FileReplacement::~FileReplacement() { Abandon(); }
+namespace file_replacement_detail {
 
-void FileReplacement::Abandon() {
-  if (fd_ >= 0) {
-    _close(fd_);
-    fd_ = -1;
-  }
-  if (!temporary_.empty()) {
-    DeleteFileW(temporary_.c_str());
-    UnregisterTemporary(temporary_);
-    temporary_.clear();
+void UnregisterTemporary(const fs::path& path) {
+  std::lock_guard lock(g_temporariesMutex);
+  const auto it = std::find(g_temporaries.begin(), g_temporaries.end(), path.wstring());
+  if (it != g_temporaries.end()) {
+    g_temporaries.erase(it);
   }
 }
 
-Bool FileReplacement::Fail(FileWriteError* error, int code, const char* what) {
-  Abandon();
-  failed_ = true;
-  SetError(error, FileWriteError::Kind::IO, String(what) + ErrnoString(code).GetStd());
-  return false;
+std::ptrdiff_t WriteSome(int fd, const char* bytes, std::size_t size) {
+  // _write takes an unsigned int count.
+  return _write(fd, bytes, static_cast<unsigned>(std::min<std::size_t>(size, 1u << 30)));
 }
 
-Bool FileReplacement::Write(const void* data, std::size_t size, FileWriteError* error) {
-  if (failed_ || finished_ || fd_ < 0) {
-    SetError(error, FileWriteError::Kind::IO, "the file is closed");
-    return false;
-  }
-  const char* bytes = static_cast<const char*>(data);
-  while (size > 0) {
-    // _write takes an unsigned int count.
-    const unsigned chunk = static_cast<unsigned>(std::min<std::size_t>(size, 1u << 30));
-    const int written = _write(fd_, bytes, chunk);
-    if (written < 0) {
-      return Fail(error, errno, "");
-    }
-    bytes += written;
-    size -= static_cast<std::size_t>(written);
-  }
-  return true;
+int FlushToDisk(int fd) { return _commit(fd); }
+
+int CloseFile(int fd) { return _close(fd); }
+
+void RemoveTemporary(const fs::path& path) {
+  DeleteFileW(path.c_str());
+  UnregisterTemporary(path);
 }
 
-Bool FileReplacement::Finish(FileWriteError* error) {
-  if (finished_) {
-    return true;
+std::optional<String> MoveOver(const fs::path& temporary, const fs::path& target) {
+  if (MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
+    return LastErrorText();
   }
-  if (failed_ || fd_ < 0) {
-    SetError(error, FileWriteError::Kind::IO, "the file is closed");
-    return false;
-  }
-  if (!target_.inPlace && _commit(fd_) != 0) {
-    return Fail(error, errno, "");
-  }
-  const int closed = _close(fd_);
-  fd_ = -1;
-  if (closed != 0) {
-    return Fail(error, errno, "");
-  }
-  finished_ = true;
-  return true;
+  return std::nullopt;
 }
 
-Bool FileReplacement::Commit(FileWriteError* error) {
-  if (!Finish(error)) {
-    return false;
-  }
-  if (target_.inPlace) {
-    return true;
-  }
-  if (temporary_.empty()) {
-    SetError(error, FileWriteError::Kind::IO, "the file is already in place");
-    return false;
-  }
-  if (MoveFileExW(temporary_.c_str(), target_.path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == 0) {
-    const String why = LastErrorText();
-    Abandon();
-    failed_ = true;
-    SetError(error, FileWriteError::Kind::IO, "cannot replace the file: " + why.GetStd());
-    return false;
-  }
-  UnregisterTemporary(temporary_);
-  temporary_.clear();
-  return true;
-}
+}  // namespace file_replacement_detail
 
 void RemoveTemporaryFilesOnSignal() {
   static std::once_flag once;
