@@ -85,11 +85,14 @@ void SurfoObject::DescribeState(BaseContainer& state) const {
   state.SetInt64(STATE_UNDEFINED_COUNT, undefinedSamples_);
   static constexpr const char* kPathNames[] = {"none", "compiled", "text"};
   state.SetString(STATE_EVALUATION, String(kPathNames[static_cast<int>(samplingPath_)]));
-  // Zero times a coordinate is NaN exactly when the coordinate is not finite.
-  const auto nonFinite = std::count_if(plot_.samples.begin(), plot_.samples.end(), [](const PlotSample& s) {
-    return std::isnan(s.position.x * 0.0 + s.position.y * 0.0 + s.position.z * 0.0);
-  });
-  state.SetInt64(STATE_NONFINITE_COUNT, static_cast<Int64>(nonFinite));
+  // Counted once per change of the positions: the view asks after every pass.
+  if (!nonFiniteCount_) {
+    // Zero times a coordinate is NaN exactly when the coordinate is not finite.
+    nonFiniteCount_ = static_cast<Int64>(std::count_if(plot_.samples.begin(), plot_.samples.end(), [](const PlotSample& s) {
+      return std::isnan(s.position.x * 0.0 + s.position.y * 0.0 + s.position.z * 0.0);
+    }));
+  }
+  state.SetInt64(STATE_NONFINITE_COUNT, *nonFiniteCount_);
   // The host's own wording, passed back to the host to show.
   if (formulaError_) {
     state.SetString(STATE_FORMULA_ERROR, formulaError_->reason);

@@ -144,8 +144,15 @@ std::optional<Float> EvaluateCompiled(const CompiledFormula& compiled, const std
     }
     read[letter] = *value;
   }
+  // As the plot evaluates it: with its calls on bare variables lifted out as inputs.
+  CompiledFormula lifted = compiled;
+  const std::vector<CompiledFormula::LiftedCall> calls = lifted.LiftVariableCalls(static_cast<Int32>(kVariableCount));
+  std::vector<Float> inputs(read.begin(), read.end());
+  for (const CompiledFormula::LiftedCall& call : calls) {
+    inputs.push_back(call.Of(read[static_cast<std::size_t>(call.variable)]));
+  }
   Float value = 0.0;
-  return compiled.Evaluate(read.data(), value) ? std::optional<Float>(value) : std::nullopt;
+  return lifted.Evaluate(inputs.data(), value) ? std::optional<Float>(value) : std::nullopt;
 }
 
 std::optional<FormulaError> CheckFormula(const String& formula, const std::vector<VariableSlot>& slots) {

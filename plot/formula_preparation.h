@@ -21,6 +21,10 @@ inline constexpr const char* kTimeLetters = "tf";
 
 // Values in the order of kVariableLetters.
 using VariableValues = std::array<Float, 6>;
+inline constexpr std::size_t kVariableCount = 6;
+// The variables that change along the grid: x from row to row, z from column to column.
+inline constexpr std::size_t kRowVariable = 1;
+inline constexpr std::size_t kColumnVariable = 2;
 
 // Whether a one-character text lies between "a" and "z" or "0" and "9" in the host's
 // ordering of words, which sorts upper-case letters among the lower-case ones.

@@ -101,6 +101,7 @@ Bool SurfoObject::ApplyHeightAndSizeChanges() {
   if (b != previousHalfHeight_) {
     if (previousHalfHeight_ > 0.0 && !plot_.samples.empty()) {
       ScaleAll<&Vector::y>(plot_.samples, b / previousHalfHeight_);
+      nonFiniteCount_.reset();  // rescaling can take a position beyond the range of doubles
       EventAdd(EVENT::FORCEREDRAW);
       rescaled = true;
     } else {
@@ -114,6 +115,7 @@ Bool SurfoObject::ApplyHeightAndSizeChanges() {
       const Float factor = size / previousSize_;
       ScaleAll<&Vector::x>(plot_.samples, factor);
       ScaleAll<&Vector::z>(plot_.samples, factor);
+      nonFiniteCount_.reset();
       EventAdd(EVENT::FORCEREDRAW);
       rescaled = true;
     } else {
@@ -296,6 +298,44 @@ private:
   }
 };
 
+// The values of the formula's calls on bare variables (see LiftVariableCalls), computed
+// once per grid for the fixed variables, once per row for x and once per column for z
+// rather than once per sample. The same function of the same number gives the same value,
+// so the samples are what calling it in place would give.
+struct LiftedInputs {
+  std::vector<CompiledFormula::LiftedCall> calls;
+  std::vector<Float> fixed;                // all inputs, the fixed calls' values filled in
+  std::vector<std::size_t> rowCalls;       // calls of x
+  std::vector<std::size_t> columnInputs;   // the inputs of the calls of z ...
+  std::vector<Float> columnValues;         // ... and their values, call after call
+
+  LiftedInputs(std::vector<CompiledFormula::LiftedCall> lifted, const CompiledInputs& inputs)
+      : calls(std::move(lifted)) {
+    fixed.assign(kVariableCount + calls.size(), 0.0);
+    std::copy(inputs.fixed.begin(), inputs.fixed.end(), fixed.begin());
+    for (std::size_t k = 0; k < calls.size(); ++k) {
+      const CompiledFormula::LiftedCall& call = calls[k];
+      if (static_cast<std::size_t>(call.variable) == kRowVariable) {
+        rowCalls.push_back(k);
+      } else if (static_cast<std::size_t>(call.variable) == kColumnVariable) {
+        columnInputs.push_back(kVariableCount + k);
+        for (const Float z : inputs.columnZ) {
+          columnValues.push_back(call.Of(z));
+        }
+      } else {
+        fixed[kVariableCount + k] = call.Of(inputs.fixed[static_cast<std::size_t>(call.variable)]);
+      }
+    }
+  }
+
+  void FillRow(std::vector<Float>& variables, Float x) const {
+    variables[kRowVariable] = x;
+    for (const std::size_t k : rowCalls) {
+      variables[kVariableCount + k] = calls[k].Of(x);
+    }
+  }
+};
+
 }  // namespace
 
 Bool SurfoObject::ComputeGrid(const BaseContainer& bc, BaseDocument* doc, const BaseTime& time, Int32 fps,
@@ -308,6 +348,7 @@ Bool SurfoObject::ComputeGrid(const BaseContainer& bc, BaseDocument* doc, const 
   const Float zStep = (params_.zMax - params_.zMin) / n;
 
   plot_.minValue = plot_.maxValue = 0.0;
+  nonFiniteCount_.reset();
 
   // The grid runs from -S/2 to +S/2 around the origin: an odd count of positions has one
   // at the centre, an even count is offset by half a cell.
@@ -337,7 +378,7 @@ Bool SurfoObject::ComputeGrid(const BaseContainer& bc, BaseDocument* doc, const 
   }
   const Bool evaluate = formula.IsPopulated() && !formulaError_;
   // Read once and evaluated many times; the text is only filled in where it cannot be.
-  const std::optional<CompiledFormula> compiled = evaluate && !evaluateAsText_ ? CompileFormula(formula, slots) : std::nullopt;
+  std::optional<CompiledFormula> compiled = evaluate && !evaluateAsText_ ? CompileFormula(formula, slots) : std::nullopt;
   samplingPath_ = !evaluate ? SamplingPath::kNone : (compiled ? SamplingPath::kCompiled : SamplingPath::kText);
   if (compiled) {
     plot_.usesTime = SlotsUseTime(slots);  // what filling in any sample's text would set
@@ -352,23 +393,29 @@ Bool SurfoObject::ComputeGrid(const BaseContainer& bc, BaseDocument* doc, const 
   Extremes extremes;
   if (compiled) {
     const CompiledInputs inputs(slots, xs, zs, values);
+    const LiftedInputs lifted(compiled->LiftVariableCalls(static_cast<Int32>(kVariableCount)), inputs);
     std::vector<Extremes> parts(static_cast<std::size_t>(MaxRowParts()));
     const Int64 used = RunRowsInParallel(w, w, MaxRowParts(), [&](Int64 part, Int64 rowBegin, Int64 rowEnd) {
       // Locals, so that the loop keeps them in registers rather than reloading them after
       // every store.
       const HeightRule local = rule;
       Extremes e;
-      VariableValues variables = inputs.fixed;
+      std::vector<Float> variables = lifted.fixed;
+      Float* const inputsOfSample = variables.data();
       const Float* const columnZ = inputs.columnZ.data();
       const char* const columnDefined = inputs.columnDefined.data();
+      const std::size_t columnCalls = lifted.columnInputs.size();
       for (Int64 r = rowBegin; r < rowEnd; ++r) {
-        variables[1] = inputs.rowX[static_cast<std::size_t>(r)];
+        lifted.FillRow(variables, inputs.rowX[static_cast<std::size_t>(r)]);
         const Bool rowDefined = inputs.fixedDefined && inputs.rowDefined[static_cast<std::size_t>(r)] != 0;
         Float* const row = heights + r * w;
         for (Int64 c = 0; c < w; ++c) {
-          variables[2] = columnZ[c];
+          inputsOfSample[kColumnVariable] = columnZ[c];
+          for (std::size_t k = 0; k < columnCalls; ++k) {
+            inputsOfSample[lifted.columnInputs[k]] = lifted.columnValues[k * static_cast<std::size_t>(w) + c];
+          }
           Float value = 0.0;
-          const Bool defined = rowDefined && columnDefined[c] != 0 && compiled->Evaluate(variables.data(), value);
+          const Bool defined = rowDefined && columnDefined[c] != 0 && compiled->Evaluate(inputsOfSample, value);
           row[c] = local.Height(defined ? std::optional<Float>(value) : std::nullopt, e);
         }
       }
@@ -430,6 +477,7 @@ std::optional<Float> SurfoObject::FitFactor(Float lo, Float hi) const {
 
 void SurfoObject::EmptySamples() {
   plot_.samples.clear();
+  nonFiniteCount_.reset();
   formulaError_.reset();
   undefinedSamples_ = 0;
   samplingPath_ = SamplingPath::kNone;

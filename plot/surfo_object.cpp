@@ -23,6 +23,7 @@ Bool SurfoObject::Init(GeListNode* node) {
 
 void SurfoObject::Free(GeListNode* /*node*/) {
   plot_.samples.clear();
+  nonFiniteCount_.reset();
 }
 
 Bool SurfoObject::CopyTo(NodeData* dest, const GeListNode* snode, GeListNode* dnode, COPYFLAGS flags,
@@ -43,6 +44,7 @@ Bool SurfoObject::CopyTo(NodeData* dest, const GeListNode* snode, GeListNode* dn
   target->plot_.resolution = plot_.resolution;
   target->formulaError_ = formulaError_;
   target->undefinedSamples_ = undefinedSamples_;
+  target->nonFiniteCount_.reset();
   target->samplingPath_ = samplingPath_;
   return ObjectData::CopyTo(dest, snode, dnode, flags, trn);
 }

@@ -114,6 +114,8 @@ private:
   Bool recolourPending_ = false;  // a reset changed the colour settings of stored samples
   std::optional<FormulaError> formulaError_;
   Int64 undefinedSamples_ = 0;
+  // The samples whose positions are not finite; nothing until asked after a change of them.
+  mutable std::optional<Int64> nonFiniteCount_;
   SamplingPath samplingPath_ = SamplingPath::kNone;
   Bool evaluateAsText_ = false;
   // The heights of a computation before they become samples; room for heightsCapacity_.

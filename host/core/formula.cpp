@@ -522,7 +522,8 @@ private:
     switch (code) {
       case Op::kConstant:
       case Op::kVariable:
-      case Op::kCallVariable: ++stack_; break;
+      case Op::kCallVariable:
+      case Op::kInput: ++stack_; break;
       case Op::kNegate:
       case Op::kCall1: break;
       default: --stack_; break;
@@ -626,6 +627,10 @@ bool CompiledFormula::Evaluate(const double* variables, double& value) const noe
         *++top = instruction.function(variables[instruction.argument], 0.0);
         if (!std::isfinite(top[0])) return false;
         break;
+      case Op::kInput:
+        *++top = variables[instruction.argument];
+        if (!std::isfinite(top[0])) return false;
+        break;
       case Op::kCall2:
         --top;
         top[0] = instruction.function(top[0], top[1]);
@@ -643,6 +648,24 @@ bool CompiledFormula::Evaluate(const double* variables, double& value) const noe
   }
   value = *top;
   return true;
+}
+
+std::vector<CompiledFormula::LiftedCall> CompiledFormula::LiftVariableCalls(Int32 firstInput) {
+  using Op = CompiledFormulaProgram::Op;
+  std::vector<LiftedCall> lifted;
+  for (CompiledFormulaProgram::Instruction& instruction : program_.code) {
+    if (instruction.op != Op::kCallVariable) continue;
+    // Few distinct pairs exist (a function of one of six variables), so a search is cheap.
+    auto same = std::find_if(lifted.begin(), lifted.end(), [&](const LiftedCall& call) {
+      return call.function == instruction.function && call.variable == instruction.argument;
+    });
+    if (same == lifted.end()) {
+      lifted.push_back({instruction.function, instruction.argument});
+      same = lifted.end() - 1;
+    }
+    instruction = {Op::kInput, firstInput + static_cast<Int32>(same - lifted.begin()), nullptr};
+  }
+  return lifted;
 }
 
 namespace {

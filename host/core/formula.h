@@ -31,6 +31,7 @@ struct CompiledFormulaProgram {
     kCall1,  // a one-argument function, argument = its number
     kCall2,  // a two-argument function
     kCallVariable,  // a one-argument function of variables[argument]
+    kInput,  // pushes variables[argument], a lifted call's result: no value unless finite
     kMin,    // one more argument of Min folded in
     kMax,
   };
@@ -64,6 +65,21 @@ public:
   // those number texts read as. Each must be finite: a non-finite value has no number
   // text. Never allocates. Returns whether there is a value, and stores it in `value`.
   bool Evaluate(const double* variables, double& value) const noexcept;
+
+  // A call of a one-argument function on a bare variable, which a caller evaluating over
+  // a grid can compute once per row or column instead of once per sample.
+  struct LiftedCall {
+    double (*function)(double, double);
+    Int32 variable;
+    // The value the call has for a variable's value: what the caller puts in the input.
+    double Of(double variableValue) const { return function(variableValue, 0.0); }
+  };
+
+  // Turns every such call into a read of an input of its own: the k-th of the returned
+  // calls is read from variables[firstInput + k], which the caller fills with that call's
+  // value for the sample. Equal calls share one input. Evaluate then needs firstInput
+  // plus that many values; it still gives nothing where a call's value is not finite.
+  std::vector<LiftedCall> LiftVariableCalls(Int32 firstInput);
 
   const CompiledFormulaProgram& Program() const { return program_; }
 

@@ -104,9 +104,12 @@ TEST_F(Commands, SwitchingThePlotEmptiesItsSamplesAndAnnouncesIt) {
 }
 
 TEST_F(Commands, TheHostCanAskForTheComputedState) {
+  BaseContainer state;
+  op->Message(MSG_HOST_QUERY_STATE, &state);  // asked before any samples exist
+  EXPECT_EQ(state.GetInt64(STATE_SAMPLE_COUNT, -1), 0);
   Set(SURFO_RESOLUTION, Int32(4));
   Evaluate();
-  BaseContainer state;
+  state = BaseContainer();
   op->Message(MSG_HOST_QUERY_STATE, &state);
   EXPECT_EQ(state.GetInt64(STATE_SAMPLE_COUNT), 25);
   EXPECT_EQ(state.GetInt32(STATE_RESOLUTION), 4);
@@ -139,6 +142,18 @@ TEST_F(Commands, TheHostCanAskForTheComputedState) {
   EXPECT_EQ(state.GetFloat(STATE_MAX_VALUE), std::exp(708.0));
   EXPECT_EQ(state.GetInt64(STATE_NONFINITE_COUNT), 25);
   EXPECT_EQ(state.GetInt64(STATE_UNDEFINED_COUNT), 0);
+
+  // All rows but x = 0 out of range, then none: the count follows every computation.
+  Set(SURFO_FORMULA, String("Exp(708) * (x / 180)"));
+  Evaluate();
+  state = BaseContainer();
+  op->Message(MSG_HOST_QUERY_STATE, &state);
+  EXPECT_EQ(state.GetInt64(STATE_NONFINITE_COUNT), 20);
+  Set(SURFO_FORMULA, String("x"));
+  Evaluate();
+  state = BaseContainer();
+  op->Message(MSG_HOST_QUERY_STATE, &state);
+  EXPECT_EQ(state.GetInt64(STATE_NONFINITE_COUNT, -1), 0);
 }
 
 }  // namespace
