@@ -583,8 +583,10 @@ std::optional<CompiledFormula> CompiledFormula::Compile(std::string_view text, c
 
 bool CompiledFormula::Evaluate(const double* variables, double& value) const noexcept {
   using Op = CompiledFormulaProgram::Op;
-  double stack[kMaxStack];
-  double* top = stack - 1;  // the value on top of the stack
+  // stack[0] is never used: `top` starts there, below the first value, rather than before
+  // the array, where a pointer may not point.
+  double stack[kMaxStack + 1];
+  double* top = stack;  // the value on top of the stack
   const double* constants = program_.constants.data();
   // Every check below is the evaluator's at the same step: a result that is not finite, or
   // a division by zero, leaves the text without a value.
