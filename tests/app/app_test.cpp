@@ -92,6 +92,19 @@ TEST(AppPlot, TimeFormulaFollowsTheFrame) {
   EXPECT_EQ(RunJson({"plot", "--frame", "-3"}).value("frame", 0), -3);
 }
 
+TEST(AppPlot, FrameRangeReportsTheExtremesOfAllFrames) {
+  // Frame 0 (t = 0) reaches -180 and nothing above 0; the last (t = 29/30) reaches
+  // 360 * (29/30 - 1/2) = 168 and nothing below 0.
+  const std::vector<std::string> args = {"plot", "(x + 180) * (t - 0.5)", "--frames", "0:29",
+                                         "--set", "SURFO_RESOLUTION=4"};
+  const nlohmann::json j = RunJson(args);
+  EXPECT_DOUBLE_EQ(j.value("min", 0.0), -180.0) << "from the first frame";
+  EXPECT_NEAR(j.value("max", 0.0), 168.0, 1e-9) << "from the last frame";
+  EXPECT_EQ(j["plots"][0].value("min", 0.0), j.value("min", 1.0));
+  const RunResult text = RunApp(args);
+  EXPECT_NE(text.out.find("values      -180 .. 168\n"), std::string::npos) << text.out;
+}
+
 TEST(AppPlot, LargestCommonResolutionCountsEverySample) {
   EXPECT_EQ(RunJson({"plot", "--set", "SURFO_RESOLUTION=1000"}).value("samples", 0), 1002001);
 }
