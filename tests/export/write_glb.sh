@@ -9,18 +9,26 @@
 #                                         frames, animated by morph targets
 #   write_glb.sh label VANTELLE OUT       label.json rendered: one axis label, "-180.0"
 #                                         extruded 0.1 deep, as the labels component makes it
+#   write_glb.sh plot-quantised|wave-quantised VANTELLE OUT   the same with --compress
+#   write_glb.sh plot-meshopt|wave-meshopt VANTELLE OUT       the same with --compress=meshopt
 set -euo pipefail
 
 kind=$1
 producer=$2
 out=$3
 
+compress=()
+case "$kind" in
+  *-quantised) compress=(--compress); kind=${kind%-quantised} ;;
+  *-meshopt) compress=(--compress=meshopt); kind=${kind%-meshopt} ;;
+esac
+
 case "$kind" in
   plot)
-    "$producer" plot -o "$out" >/dev/null
+    "$producer" plot ${compress[@]+"${compress[@]}"} -o "$out" >/dev/null
     ;;
   wave)
-    "$producer" plot "Sin(x + t * 90) * Cos(z) * (1 + t)" --frames 0:29 -o "$out" >/dev/null
+    "$producer" plot "Sin(x + t * 90) * Cos(z) * (1 + t)" --frames 0:29 ${compress[@]+"${compress[@]}"} -o "$out" >/dev/null
     ;;
   sample)
     VANTELLE_EXPORT_SAMPLE="$out" "$producer" --gtest_filter='GltfExportTest.SampleScene' >/dev/null
@@ -32,7 +40,7 @@ case "$kind" in
     "$producer" render "$(dirname "${BASH_SOURCE[0]}")/label.json" -o "$out" >/dev/null
     ;;
   *)
-    echo "write_glb.sh: unknown kind '$kind' (plot, wave, sample, animated or label)" >&2
+    echo "write_glb.sh: unknown kind '$kind' (plot, wave, sample, animated or label; plot and wave also -quantised or -meshopt)" >&2
     exit 2
     ;;
 esac
