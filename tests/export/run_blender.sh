@@ -3,7 +3,7 @@
 # mesh (the 51 x 51 plot surface with texture coordinates and vertex colours, or the label's
 # solid text) and the lines beside it.
 #   run_blender.sh plot|wave|sample|animated|label PRODUCER
-#   run_blender.sh plot-quantised|wave-quantised PRODUCER   the same checks of the file written with
+#   run_blender.sh sides|sides-quantised|wave-quantised PRODUCER   the same checks of the file written with
 #                                    --compress, which must also match the uncompressed file's meshes
 set -euo pipefail
 
@@ -44,6 +44,10 @@ else
   expectations+=(--line-objects 2 --min-line-edges $((102 * 50 + 12)) --reads _SurfoHLabel0_=0,0,2,1,0,1)
   if [ "$kind" = plot ]; then
     expectations+=(--text-meshes 7 --reads _SurfoVLabel2_=0,0,0,1)
+  elif [ "$kind" = sides ]; then
+    # The front set and the side set, each of three numbers along an edge and three up a
+    # corner, and the legend.
+    expectations+=(--text-meshes 13 --reads _SurfoVLabel2_=0,0,0,1)
   else
     # The wave moves through its 30 frames, and its height scale grows: the top and
     # bottom labels show other numbers as it does, one version at a time.

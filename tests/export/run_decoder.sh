@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Writes a .glb with --compress=meshopt and without (see write_glb.sh), decodes the first
 # with glTF Transform and meshoptimizer's decoder and compares its meshes with the second.
-#   run_decoder.sh plot|wave VANTELLE
+#   run_decoder.sh sides|wave VANTELLE
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
