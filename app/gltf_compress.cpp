@@ -80,7 +80,6 @@ public:
     FindUses();
     FindGrids();
     bool any = false;
-    std::vector<std::size_t> offsets(model_.bufferViews.size());
     std::vector<int> owner(model_.bufferViews.size(), -1);
     std::vector<int> readers(model_.bufferViews.size(), 0);
     for (std::size_t a = 0; a < model_.accessors.size(); ++a) {
@@ -90,6 +89,9 @@ public:
         ++readers[static_cast<std::size_t>(view)];
       }
     }
+    // Every view's bytes as they will be, in order, then gathered by kind.
+    BinaryChunk staged;
+    std::vector<std::uint64_t> at(model_.bufferViews.size());
     for (std::size_t v = 0; v < model_.bufferViews.size(); ++v) {
       tinygltf::BufferView& view = model_.bufferViews[v];
       Bytes bytes;
@@ -104,12 +106,11 @@ public:
         in_.ReadAt(view.byteOffset, bytes.data(), bytes.size());
       }
       any = any || converted;
-      const unsigned char zeros[4] = {};
-      out.Append(zeros, static_cast<std::size_t>(Padded(out.Size()) - out.Size()));
-      view.byteOffset = static_cast<std::size_t>(out.Size());
+      at[v] = staged.Size();
       view.byteLength = bytes.size();
-      out.Append(bytes.data(), bytes.size());
+      staged.Append(bytes.data(), bytes.size());
     }
+    Gather(staged, at, owner, readers, out);
     if (any) {
       PlaceGrids();
       AddExtension(model_, kQuantisation, true);
@@ -118,6 +119,72 @@ public:
   }
 
 private:
+  // Views of one kind become one view, their accessors at offsets in it: thousands of
+  // morph targets then need a few views, which keeps the JSON small and gives
+  // meshoptimizer long runs to pack. Vertex data is gathered by stride, indices by size,
+  // the animation's data into one. A view read by several accessors stays alone.
+  void Gather(const BinaryChunk& staged, const std::vector<std::uint64_t>& at, const std::vector<int>& owner,
+              const std::vector<int>& readers, BinaryChunk& out) {
+    std::vector<tinygltf::BufferView> views;
+    std::map<std::pair<int, std::size_t>, int> kinds;  // target and stride: the gathered view
+    std::vector<int> placed(model_.bufferViews.size(), -1);
+    std::vector<std::vector<std::size_t>> members;
+    for (std::size_t v = 0; v < model_.bufferViews.size(); ++v) {
+      const tinygltf::BufferView& view = model_.bufferViews[v];
+      std::pair<int, std::size_t> kind{-1, v};  // alone
+      if (readers[v] == 1 && view.buffer == 0 && model_.accessors[static_cast<std::size_t>(owner[v])].byteOffset == 0) {
+        const tinygltf::Accessor& a = model_.accessors[static_cast<std::size_t>(owner[v])];
+        const std::size_t element = ElementBytes(a);
+        const std::size_t stride = view.byteStride != 0 ? view.byteStride : element;
+        if (view.target == TINYGLTF_TARGET_ARRAY_BUFFER && stride % 4 == 0 && stride <= 252) {
+          kind = {view.target, stride};
+        } else if (view.target == TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER && view.byteStride == 0) {
+          kind = {view.target, element};
+        } else if (view.target == 0 && view.byteStride == 0 && element % 4 == 0) {
+          kind = {0, 0};
+        }
+      }
+      const auto [found, added] = kinds.try_emplace(kind, static_cast<int>(views.size()));
+      if (added) {
+        tinygltf::BufferView gathered = view;
+        gathered.byteLength = 0;
+        gathered.byteStride = kind.first == TINYGLTF_TARGET_ARRAY_BUFFER ? kind.second : view.byteStride;
+        views.push_back(gathered);
+        members.emplace_back();
+      }
+      placed[v] = found->second;
+      members[static_cast<std::size_t>(found->second)].push_back(v);
+    }
+    const unsigned char zeros[4] = {};
+    Bytes bytes;
+    std::vector<std::size_t> offset(model_.bufferViews.size(), 0);
+    for (std::size_t g = 0; g < views.size(); ++g) {
+      out.Append(zeros, static_cast<std::size_t>(Padded(out.Size()) - out.Size()));
+      views[g].byteOffset = static_cast<std::size_t>(out.Size());
+      for (const std::size_t v : members[g]) {
+        // Indices follow each other without a gap, so that triangles stay whole.
+        if (views[g].target != TINYGLTF_TARGET_ELEMENT_ARRAY_BUFFER) {
+          const std::size_t gap = Padded(views[g].byteLength) - views[g].byteLength;
+          out.Append(zeros, gap);
+          views[g].byteLength += gap;
+        }
+        offset[v] = views[g].byteLength;
+        bytes.resize(model_.bufferViews[v].byteLength);
+        staged.ReadAt(at[v], bytes.data(), bytes.size());
+        out.Append(bytes.data(), bytes.size());
+        views[g].byteLength += bytes.size();
+      }
+    }
+    for (tinygltf::Accessor& a : model_.accessors) {
+      if (a.bufferView >= 0) {
+        const auto v = static_cast<std::size_t>(a.bufferView);
+        a.byteOffset += offset[v];
+        a.bufferView = placed[v];
+      }
+    }
+    model_.bufferViews = std::move(views);
+  }
+
   void Claim(int accessor, Role role, int mesh, int base) {
     if (accessor < 0) {
       return;
@@ -469,26 +536,42 @@ constexpr const char* kMeshoptName = "EXT_meshopt_compression";
 // from a fallback buffer without bytes, which the decoder fills. Returns the JSON changes
 // tinygltf cannot write.
 GltfJsonPatch PackViews(tinygltf::Model& model, const BinaryChunk& in, BinaryChunk& out) {
-  // Index views by the primitives that read them: triangle lists compress best as such.
-  std::vector<int> indexMode(model.bufferViews.size(), 0);  // 0 none, 1 triangles, 2 other
+  // What reads each view: indices of triangle lists compress best as triangles, other
+  // indices as a sequence, everything else as elements of its stride.
+  struct Readers {
+    int indices = 0;    // accessors read as indices
+    int triangles = 0;  // of them, whole triangle lists
+    int others = 0;
+    std::size_t element = 0;  // the size of every reader's element, or 0 when they differ
+    bool aligned = true;      // every reader starts on a whole element
+  };
+  std::vector<Readers> readers(model.bufferViews.size());
+  std::vector<char> triangleList(model.accessors.size(), 0);
+  std::vector<char> isIndices(model.accessors.size(), 0);
   for (const tinygltf::Mesh& mesh : model.meshes) {
     for (const tinygltf::Primitive& p : mesh.primitives) {
       if (p.indices >= 0) {
-        const int view = model.accessors[static_cast<std::size_t>(p.indices)].bufferView;
-        if (view >= 0) {
-          const bool triangles = p.mode == TINYGLTF_MODE_TRIANGLES || p.mode == -1;
-          int& mode = indexMode[static_cast<std::size_t>(view)];
-          mode = std::max(mode, triangles ? 1 : 2);
-        }
+        isIndices[static_cast<std::size_t>(p.indices)] = 1;
+        const bool triangles = p.mode == TINYGLTF_MODE_TRIANGLES || p.mode == -1;
+        triangleList[static_cast<std::size_t>(p.indices)] =
+            triangles && model.accessors[static_cast<std::size_t>(p.indices)].count % 3 == 0 ? 1 : 0;
       }
     }
   }
-  std::vector<int> owner(model.bufferViews.size(), -1);
-  std::vector<int> readers(model.bufferViews.size(), 0);
   for (std::size_t a = 0; a < model.accessors.size(); ++a) {
-    if (model.accessors[a].bufferView >= 0) {
-      owner[static_cast<std::size_t>(model.accessors[a].bufferView)] = static_cast<int>(a);
-      ++readers[static_cast<std::size_t>(model.accessors[a].bufferView)];
+    const tinygltf::Accessor& accessor = model.accessors[a];
+    if (accessor.bufferView < 0) {
+      continue;
+    }
+    Readers& r = readers[static_cast<std::size_t>(accessor.bufferView)];
+    const std::size_t element = ElementBytes(accessor);
+    r.element = r.indices + r.others == 0 || r.element == element ? element : 0;
+    r.aligned = r.aligned && element > 0 && accessor.byteOffset % element == 0;
+    if (isIndices[a] != 0) {
+      ++r.indices;
+      r.triangles += triangleList[a];
+    } else {
+      ++r.others;
     }
   }
   meshopt_encodeVertexVersion(0);
@@ -498,33 +581,36 @@ GltfJsonPatch PackViews(tinygltf::Model& model, const BinaryChunk& in, BinaryChu
   const unsigned char zeros[4] = {};
   for (std::size_t v = 0; v < model.bufferViews.size(); ++v) {
     tinygltf::BufferView& view = model.bufferViews[v];
+    const Readers& r = readers[v];
     Bytes raw(view.byteLength);
     in.ReadAt(view.byteOffset, raw.data(), raw.size());
     Bytes encoded;
     const char* mode = nullptr;
     std::size_t stride = 0;
-    if (readers[v] == 1 && view.buffer == 0 && raw.size() > 0) {
-      const tinygltf::Accessor& a = model.accessors[static_cast<std::size_t>(owner[v])];
-      stride = view.byteStride != 0 ? view.byteStride : ElementBytes(a);
-      if (indexMode[v] != 0 && a.byteOffset == 0 && (stride == 2 || stride == 4) && view.byteStride == 0) {
-        std::vector<unsigned int> indices(a.count);
-        for (std::size_t i = 0; i < a.count; ++i) {
-          indices[i] = stride == 2 ? static_cast<unsigned int>(raw[2 * i] | raw[2 * i + 1] << 8)
-                                   : static_cast<unsigned int>(raw[4 * i] | raw[4 * i + 1] << 8 |
-                                                               raw[4 * i + 2] << 16 |
-                                                               static_cast<unsigned int>(raw[4 * i + 3]) << 24);
-        }
-        const std::size_t vertices = indices.empty() ? 0 : *std::max_element(indices.begin(), indices.end()) + 1;
-        if (indexMode[v] == 1 && a.count % 3 == 0 && raw.size() == a.count * stride) {
-          encoded.resize(meshopt_encodeIndexBufferBound(a.count, vertices));
-          encoded.resize(meshopt_encodeIndexBuffer(encoded.data(), encoded.size(), indices.data(), a.count));
-          mode = "TRIANGLES";
-        } else if (raw.size() == a.count * stride) {
-          encoded.resize(meshopt_encodeIndexSequenceBound(a.count, vertices));
-          encoded.resize(meshopt_encodeIndexSequence(encoded.data(), encoded.size(), indices.data(), a.count));
-          mode = "INDICES";
-        }
-      } else if (indexMode[v] == 0 && stride % 4 == 0 && stride <= 256 && raw.size() % stride == 0) {
+    if (view.buffer == 0 && !raw.empty() && r.indices > 0 && r.others == 0 && r.aligned &&
+        (r.element == 2 || r.element == 4) && view.byteStride == 0 && raw.size() % r.element == 0) {
+      stride = r.element;
+      const std::size_t count = raw.size() / stride;
+      std::vector<unsigned int> indices(count);
+      for (std::size_t i = 0; i < count; ++i) {
+        indices[i] = stride == 2 ? static_cast<unsigned int>(raw[2 * i] | raw[2 * i + 1] << 8)
+                                 : static_cast<unsigned int>(raw[4 * i] | raw[4 * i + 1] << 8 | raw[4 * i + 2] << 16 |
+                                                             static_cast<unsigned int>(raw[4 * i + 3]) << 24);
+      }
+      const std::size_t vertices = indices.empty() ? 0 : *std::max_element(indices.begin(), indices.end()) + 1;
+      if (r.triangles == r.indices && count % 3 == 0) {
+        encoded.resize(meshopt_encodeIndexBufferBound(count, vertices));
+        encoded.resize(meshopt_encodeIndexBuffer(encoded.data(), encoded.size(), indices.data(), count));
+        mode = "TRIANGLES";
+      } else {
+        encoded.resize(meshopt_encodeIndexSequenceBound(count, vertices));
+        encoded.resize(meshopt_encodeIndexSequence(encoded.data(), encoded.size(), indices.data(), count));
+        mode = "INDICES";
+      }
+    } else if (view.buffer == 0 && !raw.empty() && r.indices == 0 && r.others > 0) {
+      // A gathered view without a stride holds elements of 4 bytes or several of 4.
+      stride = view.byteStride != 0 ? view.byteStride : (r.element != 0 && r.aligned ? r.element : 4);
+      if (stride % 4 == 0 && stride <= 256 && raw.size() % stride == 0) {
         const std::size_t count = raw.size() / stride;
         encoded.resize(meshopt_encodeVertexBufferBound(count, stride));
         encoded.resize(meshopt_encodeVertexBuffer(encoded.data(), encoded.size(), raw.data(), count, stride));
