@@ -127,7 +127,14 @@ GlbCompression ResolveCompression(const std::string& value, const std::string& o
   if (output.empty() || IsPictureFile(output)) {
     throw BadInput("--compress: only a .glb file (-o FILE.glb) can be compressed");
   }
-  return value == "meshopt" ? GlbCompression::kMeshopt : GlbCompression::kQuantise;
+  if (value != "meshopt") {
+    return GlbCompression::kQuantise;
+  }
+#ifndef VANTELLE_MESHOPT
+  throw BadInput("--compress=meshopt: this build of vantelle has no meshoptimizer (--compress still quantises)");
+#else
+  return GlbCompression::kMeshopt;
+#endif
 }
 
 FrameRange ResolveFrames(const FrameOptions& options, Int32 currentFrame) {
