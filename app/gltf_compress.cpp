@@ -31,6 +31,9 @@ constexpr const char* kQuantisation = "KHR_mesh_quantization";
 constexpr double kPositionSteps = 65534.0;  // -32767 .. 32767 across the mesh
 constexpr double kDeltaSteps = 32766.0;     // one step spare for rounding both ends
 
+// The most bytes views are gathered into one (see Quantiser::Gather).
+constexpr std::size_t kGatheredBytes = std::size_t{16} << 20;
+
 using Bytes = std::vector<unsigned char>;
 
 std::size_t ElementBytes(const tinygltf::Accessor& a) {
@@ -72,7 +75,14 @@ class Quantiser {
 public:
   // The accessors and views as built are kept: the model's change as views are rewritten.
   Quantiser(tinygltf::Model& model, const BinaryChunk& in)
-      : model_(model), in_(in), accessors_(model.accessors), views_(model.bufferViews) {}
+      : model_(model), in_(in), accessors_(model.accessors), views_(model.bufferViews),
+        readers_(model.bufferViews.size(), 0) {
+    for (const tinygltf::Accessor& a : accessors_) {
+      if (a.bufferView >= 0) {
+        ++readers_[static_cast<std::size_t>(a.bufferView)];
+      }
+    }
+  }
 
   // Rewrites every view into `out`, quantising what can be, and places the meshes' grids
   // in their nodes' transforms. False when nothing was quantised.
@@ -105,7 +115,7 @@ public:
         bytes.resize(view.byteLength);
         in_.ReadAt(view.byteOffset, bytes.data(), bytes.size());
       }
-      any = any || converted;
+      any = any || (converted && uses_[static_cast<std::size_t>(a)].role != Role::kIndices);
       at[v] = staged.Size();
       view.byteLength = bytes.size();
       staged.Append(bytes.data(), bytes.size());
@@ -129,6 +139,7 @@ private:
     std::map<std::pair<int, std::size_t>, int> kinds;  // target and stride: the gathered view
     std::vector<int> placed(model_.bufferViews.size(), -1);
     std::vector<std::vector<std::size_t>> members;
+    std::vector<std::size_t> gatheredBytes;
     for (std::size_t v = 0; v < model_.bufferViews.size(); ++v) {
       const tinygltf::BufferView& view = model_.bufferViews[v];
       std::pair<int, std::size_t> kind{-1, v};  // alone
@@ -144,14 +155,21 @@ private:
           kind = {0, 0};
         }
       }
-      const auto [found, added] = kinds.try_emplace(kind, static_cast<int>(views.size()));
+      auto [found, added] = kinds.try_emplace(kind, static_cast<int>(views.size()));
+      // A gathered view is packed in one piece, in memory: a long animation's fill several.
+      if (!added && gatheredBytes[static_cast<std::size_t>(found->second)] + view.byteLength > kGatheredBytes) {
+        found->second = static_cast<int>(views.size());
+        added = true;
+      }
       if (added) {
         tinygltf::BufferView gathered = view;
         gathered.byteLength = 0;
         gathered.byteStride = kind.first == TINYGLTF_TARGET_ARRAY_BUFFER ? kind.second : view.byteStride;
         views.push_back(gathered);
         members.emplace_back();
+        gatheredBytes.push_back(0);
       }
+      gatheredBytes[static_cast<std::size_t>(found->second)] += view.byteLength;
       placed[v] = found->second;
       members[static_cast<std::size_t>(found->second)].push_back(v);
     }
@@ -241,8 +259,10 @@ private:
       return false;
     }
     const tinygltf::Accessor& a = accessors_[static_cast<std::size_t>(accessor)];
+    // Only an accessor with a view of its own is rewritten.
     return a.componentType == TINYGLTF_COMPONENT_TYPE_FLOAT && a.type == type && a.bufferView >= 0 &&
-           !a.sparse.isSparse && views_[static_cast<std::size_t>(a.bufferView)].byteStride == 0 &&
+           !a.sparse.isSparse && a.byteOffset == 0 && readers_[static_cast<std::size_t>(a.bufferView)] == 1 &&
+           views_[static_cast<std::size_t>(a.bufferView)].byteStride == 0 &&
            views_[static_cast<std::size_t>(a.bufferView)].buffer == 0;
   }
 
@@ -479,7 +499,7 @@ private:
         continue;
       }
       const Grid& grid = *grids_[static_cast<std::size_t>(mesh)];
-      if (animated[n] == 0 && model_.nodes[n].children.empty()) {
+      if (animated[n] == 0 && model_.nodes[n].children.empty() && model_.nodes[n].matrix.empty()) {
         Fold(model_.nodes[n], grid);
         continue;
       }
@@ -525,6 +545,7 @@ private:
   const BinaryChunk& in_;
   const std::vector<tinygltf::Accessor> accessors_;
   const std::vector<tinygltf::BufferView> views_;
+  std::vector<int> readers_;  // accessors per view
   std::vector<Use> uses_;
   std::vector<std::optional<Grid>> grids_;
 };
