@@ -351,14 +351,21 @@ private:
   bool Convert(int index, tinygltf::BufferView& view, Bytes& bytes) {
     tinygltf::Accessor& a = model_.accessors[static_cast<std::size_t>(index)];
     const Use& use = uses_[static_cast<std::size_t>(index)];
+    // Every attribute is read as floats of its type first.
+    std::vector<float> values;
+    if (use.role != Role::kIndices && use.role != Role::kOther) {
+      const int type = use.role == Role::kTexcoord ? TINYGLTF_TYPE_VEC2
+                       : use.role == Role::kColour ? TINYGLTF_TYPE_VEC4
+                                                   : TINYGLTF_TYPE_VEC3;
+      if (!IsPackedFloat(index, type)) {
+        return false;
+      }
+      values = Read<float>(index);
+    }
     switch (use.role) {
       case Role::kPosition:
       case Role::kPositionDelta: {
-        if (!IsPackedFloat(index, TINYGLTF_TYPE_VEC3)) {
-          return false;
-        }
         const Grid& grid = *grids_[static_cast<std::size_t>(use.mesh)];
-        const std::vector<float> values = Read<float>(index);
         std::vector<float> base;
         if (use.role == Role::kPositionDelta) {
           base = Read<float>(use.base);
@@ -390,59 +397,35 @@ private:
         return true;
       }
       case Role::kNormal: {
-        if (!IsPackedFloat(index, TINYGLTF_TYPE_VEC3)) {
-          return false;
-        }
-        const std::vector<float> values = Read<float>(index);
-        std::vector<std::int8_t> q(values.size() / 3 * 4, 0);
-        for (std::size_t i = 0; i < values.size(); ++i) {
-          q[i / 3 * 4 + i % 3] =
-              static_cast<std::int8_t>(std::round(std::clamp(static_cast<double>(values[i]), -1.0, 1.0) * 127.0));
-        }
+        const auto q = Integers<std::int8_t>(values, 3, 4, [](float n) {
+          return static_cast<std::int8_t>(std::round(std::clamp(static_cast<double>(n), -1.0, 1.0) * 127.0));
+        });
         Store(a, view, q, TINYGLTF_COMPONENT_TYPE_BYTE, true, 4, bytes);
         return true;
       }
       case Role::kNormalDelta: {
-        if (!IsPackedFloat(index, TINYGLTF_TYPE_VEC3)) {
-          return false;
-        }
-        const std::vector<float> values = Read<float>(index);
         if (std::any_of(values.begin(), values.end(), [](float d) { return !(std::abs(d) <= 1.0f); })) {
           return false;
         }
-        std::vector<std::int16_t> q(values.size() / 3 * 4, 0);
-        for (std::size_t i = 0; i < values.size(); ++i) {
-          q[i / 3 * 4 + i % 3] = Step(values[i] * 32767.0);
-        }
+        const auto q = Integers<std::int16_t>(values, 3, 4, [](float d) { return Step(d * 32767.0); });
         Store(a, view, q, TINYGLTF_COMPONENT_TYPE_SHORT, true, 8, bytes);
         return true;
       }
       case Role::kTexcoord: {
-        if (!IsPackedFloat(index, TINYGLTF_TYPE_VEC2)) {
-          return false;
-        }
-        const std::vector<float> values = Read<float>(index);
         // Coordinates beyond 0..1 would need a texture transform as well.
         if (std::any_of(values.begin(), values.end(), [](float u) { return !(u >= 0.0f && u <= 1.0f); })) {
           return false;
         }
-        std::vector<std::uint16_t> q(values.size());
-        for (std::size_t i = 0; i < values.size(); ++i) {
-          q[i] = static_cast<std::uint16_t>(std::round(values[i] * 65535.0));
-        }
+        const auto q = Integers<std::uint16_t>(
+            values, 2, 2, [](float u) { return static_cast<std::uint16_t>(std::round(u * 65535.0)); });
         Store(a, view, q, TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT, true, 4, bytes);
         return true;
       }
       case Role::kColour: {
-        if (!IsPackedFloat(index, TINYGLTF_TYPE_VEC4)) {
-          return false;
-        }
-        const std::vector<float> values = Read<float>(index);
-        std::vector<std::uint8_t> q(values.size());
-        for (std::size_t i = 0; i < values.size(); ++i) {
-          const double c = std::isfinite(values[i]) ? std::clamp(static_cast<double>(values[i]), 0.0, 1.0) : 0.0;
-          q[i] = static_cast<std::uint8_t>(std::round(c * 255.0));
-        }
+        const auto q = Integers<std::uint8_t>(values, 4, 4, [](float c) {
+          return static_cast<std::uint8_t>(
+              std::round((std::isfinite(c) ? std::clamp(static_cast<double>(c), 0.0, 1.0) : 0.0) * 255.0));
+        });
         Store(a, view, q, TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE, true, 4, bytes);
         return true;
       }
@@ -451,12 +434,12 @@ private:
             a.sparse.isSparse) {
           return false;
         }
-        const std::vector<std::uint32_t> values = Read<std::uint32_t>(index);
+        const std::vector<std::uint32_t> indices = Read<std::uint32_t>(index);
         // 65535 is the restart value, which glTF does not allow as an index.
-        if (std::any_of(values.begin(), values.end(), [](std::uint32_t i) { return i >= 65535u; })) {
+        if (std::any_of(indices.begin(), indices.end(), [](std::uint32_t i) { return i >= 65535u; })) {
           return false;
         }
-        const std::vector<std::uint16_t> q(values.begin(), values.end());
+        const std::vector<std::uint16_t> q(indices.begin(), indices.end());
         Store(a, view, q, TINYGLTF_COMPONENT_TYPE_UNSIGNED_SHORT, false, 0, bytes);
         return true;
       }
@@ -464,6 +447,17 @@ private:
         break;
     }
     return false;
+  }
+
+  // Each of `values` as `to` makes it an integer, `components` of them to an element of
+  // `padded` (vertex data starts every element on 4 bytes; the padding is zeros).
+  template <class T, class To>
+  static std::vector<T> Integers(const std::vector<float>& values, std::size_t components, std::size_t padded, To to) {
+    std::vector<T> q(values.size() / components * padded, 0);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      q[i / components * padded + i % components] = to(values[i]);
+    }
+    return q;
   }
 
   // `values` (a whole number of strides, or packed with `stride` 0) as the accessor's bytes.
