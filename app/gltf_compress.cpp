@@ -73,7 +73,8 @@ struct Grid {
 
 class Quantiser {
 public:
-  // The accessors and views as built are kept: the model's change as views are rewritten.
+  // The accessors and views as built are kept, as the model's change while views are
+  // rewritten.
   Quantiser(tinygltf::Model& model, const BinaryChunk& in)
       : model_(model), in_(in), accessors_(model.accessors), views_(model.bufferViews),
         readers_(model.bufferViews.size(), 0) {
@@ -91,12 +92,9 @@ public:
     FindGrids();
     bool any = false;
     std::vector<int> owner(model_.bufferViews.size(), -1);
-    std::vector<int> readers(model_.bufferViews.size(), 0);
     for (std::size_t a = 0; a < model_.accessors.size(); ++a) {
-      const int view = model_.accessors[a].bufferView;
-      if (view >= 0) {
-        owner[static_cast<std::size_t>(view)] = static_cast<int>(a);
-        ++readers[static_cast<std::size_t>(view)];
+      if (model_.accessors[a].bufferView >= 0) {
+        owner[static_cast<std::size_t>(model_.accessors[a].bufferView)] = static_cast<int>(a);
       }
     }
     // Every view's bytes as they will be, in order, then gathered by kind.
@@ -107,7 +105,7 @@ public:
       Bytes bytes;
       const int a = owner[v];
       bool converted = false;
-      if (readers[v] == 1 && view.buffer == 0 && view.byteStride == 0 &&
+      if (readers_[v] == 1 && view.buffer == 0 && view.byteStride == 0 &&
           model_.accessors[static_cast<std::size_t>(a)].byteOffset == 0) {
         converted = Convert(a, view, bytes);
       }
@@ -120,7 +118,7 @@ public:
       view.byteLength = bytes.size();
       staged.Append(bytes.data(), bytes.size());
     }
-    Gather(staged, at, owner, readers, out);
+    Gather(staged, at, owner, out);
     if (any) {
       PlaceGrids();
       AddExtension(model_, kQuantisation, true);
@@ -134,7 +132,7 @@ private:
   // meshoptimizer long runs to pack. Vertex data is gathered by stride, indices by size,
   // the animation's data into one. A view read by several accessors stays alone.
   void Gather(const BinaryChunk& staged, const std::vector<std::uint64_t>& at, const std::vector<int>& owner,
-              const std::vector<int>& readers, BinaryChunk& out) {
+              BinaryChunk& out) {
     std::vector<tinygltf::BufferView> views;
     std::map<std::pair<int, std::size_t>, int> kinds;  // target and stride: the gathered view
     std::vector<int> placed(model_.bufferViews.size(), -1);
@@ -143,7 +141,7 @@ private:
     for (std::size_t v = 0; v < model_.bufferViews.size(); ++v) {
       const tinygltf::BufferView& view = model_.bufferViews[v];
       std::pair<int, std::size_t> kind{-1, v};  // alone
-      if (readers[v] == 1 && view.buffer == 0 && model_.accessors[static_cast<std::size_t>(owner[v])].byteOffset == 0) {
+      if (readers_[v] == 1 && view.buffer == 0 && model_.accessors[static_cast<std::size_t>(owner[v])].byteOffset == 0) {
         const tinygltf::Accessor& a = model_.accessors[static_cast<std::size_t>(owner[v])];
         const std::size_t element = ElementBytes(a);
         const std::size_t stride = view.byteStride != 0 ? view.byteStride : element;
@@ -304,8 +302,10 @@ private:
           if (moved == target.end() || model_.accessors[static_cast<std::size_t>(moved->second)].bufferView < 0) {
             continue;
           }
+          // A delta the grid cannot hold would be read in its steps all the same.
           if (!IsPackedFloat(moved->second, TINYGLTF_TYPE_VEC3) ||
-              uses_[static_cast<std::size_t>(moved->second)].role != Role::kPositionDelta) {
+              uses_[static_cast<std::size_t>(moved->second)].role != Role::kPositionDelta ||
+              accessors_[static_cast<std::size_t>(moved->second)].count * 3 != points.size()) {
             usable = false;
             break;
           }
