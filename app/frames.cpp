@@ -1,5 +1,6 @@
 #include "app/frames.h"
 
+#include <algorithm>
 #include <charconv>
 #include <iostream>
 #include <new>
@@ -8,6 +9,7 @@
 #include <CLI/CLI.hpp>
 
 #include "app/app_error.h"
+#include "app/components.h"
 #include "app/gltf_animation.h"
 #include "app/gltf_export.h"
 #include "app/output_files.h"
@@ -56,6 +58,32 @@ std::string Plural(Int64 count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
+// Widens each plot's range by the values of the frame just evaluated: a summary of
+// several frames reports the extremes of all of them, not of the last alone.
+void AccumulateValues(BaseDocument* doc, std::map<const BaseObject*, FramesOutcome::ValueRange>& values) {
+  const std::optional<ObjectKind> plot = FindObjectKind("plot");
+  if (!plot) {
+    return;
+  }
+  for (BaseObject* op : CollectObjects(doc)) {
+    if (op->GetType() != plot->type) {
+      continue;
+    }
+    BaseContainer state;
+    op->Message(MSG_HOST_QUERY_STATE, &state);
+    if (state.GetInt64(STATE_SAMPLE_COUNT) <= 0) {
+      continue;
+    }
+    const Float low = state.GetFloat(STATE_MIN_VALUE);
+    const Float high = state.GetFloat(STATE_MAX_VALUE);
+    const auto [entry, added] = values.try_emplace(op, FramesOutcome::ValueRange{low, high});
+    if (!added) {
+      entry->second.min = std::min(entry->second.min, low);
+      entry->second.max = std::max(entry->second.max, high);
+    }
+  }
+}
+
 bool ParseInt(std::string_view text, Int32& value) {
   const char* end = text.data() + text.size();
   const auto [ptr, ec] = std::from_chars(text.data(), end, value);
@@ -73,6 +101,40 @@ void AddFrameOptions(CLI::App& command, FrameOptions& options) {
       ->type_name("A:B")
       ->check(NotEmpty())
       ->excludes(frame);
+}
+
+void AddCompressOption(CLI::App& command, std::string& value) {
+  const CLI::Validator known(
+      [](std::string& given) {
+        return given == "true" || given == "quantise" || given == "meshopt"
+                   ? std::string()
+                   : "--compress=" + given + ": expected --compress or --compress=meshopt";
+      },
+      "");
+  command
+      .add_flag("--compress", value,
+                "Write a smaller .glb: positions, normals, texture coordinates and colours as integers "
+                "(KHR_mesh_quantization, which Blender reads); =meshopt also packs them with meshoptimizer "
+                "(EXT_meshopt_compression, for viewers that decode it)")
+      ->type_name("[=meshopt]")
+      ->check(known);
+}
+
+GlbCompression ResolveCompression(const std::string& value, const std::string& output) {
+  if (value.empty()) {
+    return GlbCompression::kNone;
+  }
+  if (output.empty() || IsPictureFile(output)) {
+    throw BadInput("--compress: only a .glb file (-o FILE.glb) can be compressed");
+  }
+  if (value != "meshopt") {
+    return GlbCompression::kQuantise;
+  }
+#ifndef VANTELLE_MESHOPT
+  throw BadInput("--compress=meshopt: this build of vantelle has no meshoptimizer (--compress still quantises)");
+#else
+  return GlbCompression::kMeshopt;
+#endif
 }
 
 FrameRange ResolveFrames(const FrameOptions& options, Int32 currentFrame) {
@@ -119,7 +181,8 @@ namespace {
 
 // The work of EvaluateFrames; `doing` says what it is busy with, for a failure's message.
 FramesOutcome RunFrames(Session& session, const FrameRange& frames, const std::string& output,
-                        const PictureSettings& picture, FormulaFaults faults, std::string& doing) {
+                        const PictureSettings& picture, FormulaFaults faults, GlbCompression compression,
+                        std::string& doing) {
   FramesOutcome outcome;
   const bool writes = !output.empty();
   const bool pictures = writes && IsPictureFile(output);
@@ -144,6 +207,7 @@ FramesOutcome RunFrames(Session& session, const FrameRange& frames, const std::s
     outcome.evaluations += outcome.last.evaluations;
     outcome.failures += outcome.last.failures;
     ++outcome.frames;
+    AccumulateValues(session.GetDocument(), outcome.values);
     if (frame == frames.first) {
       // A formula that cannot be read has no value anywhere; say where and why before
       // anything is written.
@@ -191,15 +255,15 @@ FramesOutcome RunFrames(Session& session, const FrameRange& frames, const std::s
   }
   const Filename path{String(output)};
   if (!frames.isRange) {
-    outcome.dropped = WriteGlb(session.GetDocument(), path);
+    outcome.dropped = WriteGlb(session.GetDocument(), path, compression);
     outcome.files.push_back(output);
   } else if (recorder.FitsOneFile()) {
-    recorder.WriteAnimated(path, session.GetDocument()->GetFps());
+    recorder.WriteAnimated(path, session.GetDocument()->GetFps(), compression);
     outcome.animated = recorder.HasMotion();
     outcome.files.push_back(output);
     outcome.dropped = recorder.GetDropped();
   } else {
-    outcome.files = recorder.WriteFrames(path);
+    outcome.files = recorder.WriteFrames(path, compression);
     outcome.perFrameReason =
         "the frames differ in their objects, meshes or colours, which one animated file cannot change";
     outcome.dropped = recorder.GetDropped();
@@ -214,10 +278,10 @@ FramesOutcome RunFrames(Session& session, const FrameRange& frames, const std::s
 }  // namespace
 
 FramesOutcome EvaluateFrames(Session& session, const FrameRange& frames, const std::string& output,
-                             const PictureSettings& picture, FormulaFaults faults) {
+                             const PictureSettings& picture, FormulaFaults faults, GlbCompression compression) {
   std::string doing = "setting up";
   try {
-    return RunFrames(session, frames, output, picture, faults, doing);
+    return RunFrames(session, frames, output, picture, faults, compression, doing);
   } catch (const std::bad_alloc&) {
     // Whatever the estimate missed; the message says where, and the run fails cleanly.
     throw Failure("out of memory while " + doing);

@@ -3,9 +3,11 @@
 // topology changes) for a range.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
+#include "app/gltf_compress.h"
 #include "app/gltf_model.h"
 #include "app/render/picture.h"
 #include "app/session.h"
@@ -25,6 +27,12 @@ struct FrameOptions {
 
 // Adds --frame and --frames (mutually exclusive) to a command.
 void AddFrameOptions(CLI::App& command, FrameOptions& options);
+
+// Adds --compress (quantised) and --compress=meshopt (quantised and packed) to a command;
+// `value` is empty when it is not given.
+void AddCompressOption(CLI::App& command, std::string& value);
+// What --compress asked for. BadInput when it is given for an output that is not glTF.
+GlbCompression ResolveCompression(const std::string& value, const std::string& output);
 
 struct FrameRange {
   Int32 first = 0;
@@ -50,6 +58,12 @@ struct FramesOutcome {
   std::string perFrameReason;
   // What the files could not hold, the most of any frame per object.
   std::vector<DroppedGeometry> dropped;
+  // The least and the largest value each plot object reached over all frames evaluated.
+  struct ValueRange {
+    Float min = 0.0;
+    Float max = 0.0;
+  };
+  std::map<const BaseObject*, ValueRange> values;
 };
 
 // "2601 polygons of "Mesh" and 6 lines of "Cage"".
@@ -64,12 +78,13 @@ enum class FormulaFaults {
 // Evaluates every frame in order (as a host plays back: time and frame advance, and time
 // formulas sample again), and writes `output` when it is not empty: a picture as
 // `picture` says when it ends in .png (for a range, one per frame: f_0000.png, ...),
-// otherwise glTF. Evaluations for a file run as external rendering. A progress bar shows
+// otherwise glTF, compressed as `compression` says. Evaluations for a file run as external rendering. A progress bar shows
 // on a terminal for long runs. Formulas that cannot be read are found after the first
 // frame, and treated as `faults` says; geometry the files cannot hold is left out with a
 // warning.
 FramesOutcome EvaluateFrames(Session& session, const FrameRange& frames, const std::string& output,
                              const PictureSettings& picture = PictureSettings(),
-                             FormulaFaults faults = FormulaFaults::kRefuse);
+                             FormulaFaults faults = FormulaFaults::kRefuse,
+                             GlbCompression compression = GlbCompression::kNone);
 
 }  // namespace vantelle::app

@@ -635,10 +635,10 @@ bool GltfFrameRecorder::FitsOneFile() const {
   return HasSameTopology() || Split(frames_->list, frames_->scratch).has_value();
 }
 
-void GltfFrameRecorder::WriteAnimated(const Filename& path, Int32 fps) const {
+void GltfFrameRecorder::WriteAnimated(const Filename& path, Int32 fps, GlbCompression compression) const {
   const std::vector<Frame>& list = frames_->list;
   if (list.empty()) {
-    WriteGltfModel(BuildGltfModel(nullptr), path);
+    StageCompressedGlb(BuildGltfModel(nullptr), path, compression).Commit();
     return;
   }
   std::optional<SplitFrames> split;
@@ -652,7 +652,7 @@ void GltfFrameRecorder::WriteAnimated(const Filename& path, Int32 fps) const {
   const std::vector<Frame>& frames = split ? split->rest : list;
   const Plan plan = MakePlan(frames);
   if (!plan.Any() && !split) {
-    WriteGltfModel(Assemble(frames.front()), path);
+    StageCompressedGlb(Assemble(frames.front()), path, compression).Commit();
     return;
   }
   const std::size_t extra = (plan.Any() ? AnimationWriter::ExtraBytes(frames.front().Model(), frames, plan) : 0) +
@@ -677,10 +677,10 @@ void GltfFrameRecorder::WriteAnimated(const Filename& path, Int32 fps) const {
   if (split) {
     split->switched.AddTo(model, bin, fps);
   }
-  StageGlb(model, bin, path, &writing).Commit();
+  StageCompressedGlb(std::move(model), bin, path, compression, &writing).Commit();
 }
 
-std::vector<std::string> GltfFrameRecorder::WriteFrames(const Filename& path) const {
+std::vector<std::string> GltfFrameRecorder::WriteFrames(const Filename& path, GlbCompression compression) const {
   std::filesystem::path stem = path.GetPath();
   if (stem.empty() || !stem.has_filename()) {
     throw Failure("cannot write " + Shown(path) + ": not a file name");
@@ -701,7 +701,8 @@ std::vector<std::string> GltfFrameRecorder::WriteFrames(const Filename& path) co
     char number[32];
     std::snprintf(number, sizeof(number), "_%04zu.glb", k);
     names.push_back(Utf8FromPath(stem) + number);
-    staged.push_back(StageGlb(Assemble(frames_->list[k]), Filename(PathFromUtf8(names.back()))));
+    staged.push_back(
+        StageCompressedGlb(Assemble(frames_->list[k]), Filename(PathFromUtf8(names.back())), compression));
     writing.Step();
   }
   CommitAll(staged);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/gltf_compress.h"
 #include "app/gltf_model.h"
 #include "host/files/files.h"
 #include "host/scene/document.h"
@@ -43,10 +44,12 @@ public:
   // step interpolation in the frames it does not belong to. Throws the app's Failure
   // when it cannot be written or the frames do not fit one file; the target is replaced
   // only on success.
-  void WriteAnimated(const Filename& path, Int32 fps) const;
+  // `compression` makes the file smaller (see GlbCompression).
+  void WriteAnimated(const Filename& path, Int32 fps, GlbCompression compression = GlbCompression::kNone) const;
   // Writes one file per frame: "<path without .glb>_0000.glb", numbered from 0 in
   // capture order. Returns the names written. Throws Failure, leaving no partial file.
-  std::vector<std::string> WriteFrames(const Filename& path) const;
+  std::vector<std::string> WriteFrames(const Filename& path,
+                                       GlbCompression compression = GlbCompression::kNone) const;
 
 private:
   struct Frames;

@@ -508,7 +508,8 @@ StagedFile StageGlb(const tinygltf::Model& model, const Filename& path) {
   return staged;
 }
 
-StagedFile StageGlb(const tinygltf::Model& model, const BinaryChunk& bin, const Filename& path, Progress* progress) {
+StagedFile StageGlb(const tinygltf::Model& model, const BinaryChunk& bin, const Filename& path, Progress* progress,
+                    const GltfJsonPatch& patch) {
   if (model.buffers.empty() || !model.buffers[0].data.empty() || bin.Size() > kMaxGlbBin) {
     throw std::logic_error("StageGlb: buffer 0 must be empty and the chunk within a .glb's bounds");
   }
@@ -532,6 +533,11 @@ StagedFile StageGlb(const tinygltf::Model& model, const BinaryChunk& bin, const 
     throw std::logic_error("StageGlb: the library wrote no empty buffer");
   }
   text.replace(at, empty.size(), "\"buffers\":[{\"byteLength\":" + std::to_string(bin.Size()));
+  if (patch) {
+    nlohmann::ordered_json patched = nlohmann::ordered_json::parse(text);
+    patch(patched);
+    text = patched.dump();
+  }
   text.resize((text.size() + 3) / 4 * 4, ' ');
   const auto binBytes = static_cast<UInt32>(bin.Size());
   const UInt32 binPadded = (binBytes + 3) / 4 * 4;
@@ -560,9 +566,9 @@ StagedFile StageGlb(const tinygltf::Model& model, const BinaryChunk& bin, const 
 
 void WriteGltfModel(const tinygltf::Model& model, const Filename& path) { StageGlb(model, path).Commit(); }
 
-std::vector<DroppedGeometry> WriteGlb(BaseDocument* doc, const Filename& path) {
+std::vector<DroppedGeometry> WriteGlb(BaseDocument* doc, const Filename& path, GlbCompression compression) {
   std::vector<DroppedGeometry> dropped;
-  WriteGltfModel(BuildGltfModel(doc, &dropped), path);
+  StageCompressedGlb(BuildGltfModel(doc, &dropped), path, compression).Commit();
   return dropped;
 }
 

@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "app/gltf_compress.h"
 #include "app/gltf_model.h"
 #include "host/files/files.h"
 #include "host/scene/document.h"
@@ -19,7 +20,8 @@ namespace vantelle::app {
 // The file appears whole or not at all, as FileReplacement (file_replacement.h) writes
 // files: an existing file stays as it was when anything fails. Throws the AppError of
 // WriteError naming the file: BadInput when the target must not be written. Returns what
-// the file could not hold.
-std::vector<DroppedGeometry> WriteGlb(BaseDocument* doc, const Filename& path);
+// the file could not hold. `compression` makes the file smaller (see GlbCompression).
+std::vector<DroppedGeometry> WriteGlb(BaseDocument* doc, const Filename& path,
+                                      GlbCompression compression = GlbCompression::kNone);
 
 }  // namespace vantelle::app

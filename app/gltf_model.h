@@ -4,6 +4,9 @@
 
 #include <tiny_gltf.h>
 
+#include <nlohmann/json.hpp>
+
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,11 +49,16 @@ tinygltf::Model BuildGltfModel(const BaseDocument* doc, std::vector<DroppedGeome
 // Throws the AppError of WriteError, naming the target.
 StagedFile StageGlb(const tinygltf::Model& model, const Filename& path);
 
+// Changes to a model's JSON that tinygltf cannot express (extensions of buffers and
+// buffer views), made before the file is written.
+using GltfJsonPatch = std::function<void(nlohmann::ordered_json&)>;
+
 // The same with the binary chunk apart from the model, whose buffer 0 must then be empty:
 // the chunk is copied to the file in pieces, so a large animation is never held whole.
-// `progress`, when given, advances by each byte of the chunk written.
+// `progress`, when given, advances by each byte of the chunk written; `patch`, when given,
+// changes the JSON.
 StagedFile StageGlb(const tinygltf::Model& model, const BinaryChunk& bin, const Filename& path,
-                    Progress* progress = nullptr);
+                    Progress* progress = nullptr, const GltfJsonPatch& patch = nullptr);
 
 // Stages the model and commits it at once.
 void WriteGltfModel(const tinygltf::Model& model, const Filename& path);

@@ -167,6 +167,7 @@ CLI::App* AddPlotCommand(CLI::App& app, PlotOptions& options) {
       ->type_name("FILE")
       ->check(NotEmpty());
   AddPictureOptions(*plot, options.picture);
+  AddCompressOption(*plot, options.compress);
   plot->add_option("--save", options.save, "Save the plot as a scene file that 'vantelle render' reads")
       ->type_name("SCENE")
       ->check(NotEmpty());
@@ -217,6 +218,7 @@ int RunPlot(const PlotOptions& options) {
   CheckFormulaSources(options, SplitSettings(options.settings));
   const FrameRange frames = ResolveFrames(options.frames, 0);
   const PictureSettings picture = ResolvePictureOptions(options.picture);
+  const GlbCompression compression = ResolveCompression(options.compress, options.output);
   const DialogAnswers answers(options.yes ? AnswerPolicy::YES : (options.no ? AnswerPolicy::NO : AnswerPolicy::ASK));
 
   if (components.empty() && !options.components.empty() && !options.output.empty() && !IsPictureFile(options.output)) {
@@ -232,8 +234,8 @@ int RunPlot(const PlotOptions& options) {
   RunSummary summary;
   summary.frames = frames;
   summary.fps = options.fps;
-  summary.outcome = EvaluateFrames(session, frames, options.output, picture);
-  summary.plots = SummarisePlots(session, summary.outcome.dropped);
+  summary.outcome = EvaluateFrames(session, frames, options.output, picture, FormulaFaults::kRefuse, compression);
+  summary.plots = SummarisePlots(session, summary.outcome);
   if (!options.save.empty()) {
     session.SaveDocument(Filename(String(options.save)));
     summary.scene = options.save;

@@ -31,6 +31,7 @@ struct PlotOptions {
   std::string pluginFolder;  // empty: the default beside the executable
   std::string output;        // a .glb or .png file to write; empty: none
   std::string save;          // a scene file to save the set-up plot to; empty: none
+  std::string compress;      // --compress as given (see AddCompressOption); empty: none
 };
 
 // Registers the subcommand on `app`, filling `options` when it is parsed.

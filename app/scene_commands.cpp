@@ -123,6 +123,7 @@ CLI::App* AddRenderCommand(CLI::App& app, RenderOptions& options) {
       ->check(NotEmpty());
   AddFrameOptions(*render, options.frames);
   AddPictureOptions(*render, options.picture);
+  AddCompressOption(*render, options.compress);
   render->add_flag("--json", options.json, "Print the summary as one JSON object");
   AddPluginOption(*render, options.pluginFolder);
   return render;
@@ -138,6 +139,7 @@ CLI::App* AddInfoCommand(CLI::App& app, InfoOptions& options) {
 
 int RunRender(const RenderOptions& options) {
   const PictureSettings picture = ResolvePictureOptions(options.picture);
+  const GlbCompression compression = ResolveCompression(options.compress, options.output);
   CheckOutputFiles({{"-o", options.output}}, {{"the scene", options.scene}});
   Session session;
   session.LoadModules(PluginFolder(options.pluginFolder));
@@ -145,8 +147,9 @@ int RunRender(const RenderOptions& options) {
   RunSummary summary;
   summary.frames = ResolveFrames(options.frames, session.GetFrame());
   summary.fps = session.GetDocument()->GetFps();
-  summary.outcome = EvaluateFrames(session, summary.frames, options.output, picture);
-  summary.plots = SummarisePlots(session, summary.outcome.dropped);
+  summary.outcome =
+      EvaluateFrames(session, summary.frames, options.output, picture, FormulaFaults::kRefuse, compression);
+  summary.plots = SummarisePlots(session, summary.outcome);
   summary.scene = options.scene;
   if (options.json) {
     std::cout << SummaryToJson(summary).dump(2) << '\n';

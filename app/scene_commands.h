@@ -16,6 +16,7 @@ struct RenderOptions {
   std::string output;
   FrameOptions frames;
   PictureOptions picture;
+  std::string compress;  // --compress as given (see AddCompressOption); empty: none
   bool json = false;
   std::string pluginFolder;
 };

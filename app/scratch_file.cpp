@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <stdexcept>
 #include <string>
 
 #include "app/app_error.h"
@@ -55,6 +56,23 @@ void BinaryChunk::Append(const void* data, std::size_t size) {
     return;
   }
   spilled_.Append(bytes, size);
+}
+
+void BinaryChunk::ReadAt(std::uint64_t offset, void* data, std::size_t size) const {
+  if (offset + size > Size()) {
+    throw std::logic_error("BinaryChunk::ReadAt: beyond the chunk");
+  }
+  auto* out = static_cast<unsigned char*>(data);
+  if (offset < held_.size()) {
+    const std::size_t here = std::min<std::size_t>(size, held_.size() - static_cast<std::size_t>(offset));
+    std::memcpy(out, held_.data() + offset, here);
+    out += here;
+    size -= here;
+    offset += here;
+  }
+  if (size > 0) {
+    spilled_.Read(offset - held_.size(), out, size);
+  }
 }
 
 }  // namespace vantelle::app

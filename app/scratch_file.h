@@ -39,6 +39,8 @@ public:
 
   void Append(const void* data, std::size_t size);
   std::uint64_t Size() const { return held_.size() + spilled_.Size(); }
+  // Copies `size` bytes from `offset` of what was appended.
+  void ReadAt(std::uint64_t offset, void* data, std::size_t size) const;
   // Hands every byte in order to `sink(data, size)`, in pieces of at most a few MB.
   template <class Sink>
   void Read(Sink&& sink) const {

@@ -135,7 +135,7 @@ std::string ReadableNumber(Float value) {
   return Decimal(value, 6);
 }
 
-std::vector<PlotSummary> SummarisePlots(const Session& session, const std::vector<DroppedGeometry>& dropped) {
+std::vector<PlotSummary> SummarisePlots(const Session& session, const FramesOutcome& outcome) {
   std::vector<PlotSummary> plots;
   const ObjectKind plotKind = *FindObjectKind("plot");
   for (BaseObject* op : CollectObjects(session.GetDocument())) {
@@ -151,13 +151,17 @@ std::vector<PlotSummary> SummarisePlots(const Session& session, const std::vecto
     s.resolution = state.GetInt32(STATE_RESOLUTION);
     s.min = state.GetFloat(STATE_MIN_VALUE);
     s.max = state.GetFloat(STATE_MAX_VALUE);
+    if (const auto range = outcome.values.find(op); range != outcome.values.end()) {
+      s.min = range->second.min;
+      s.max = range->second.max;
+    }
     s.usesTime = state.GetBool(STATE_USES_TIME);
     s.undefined = state.GetInt64(STATE_UNDEFINED_COUNT);
     s.outOfRange = state.GetInt64(STATE_NONFINITE_COUNT);
     s.evaluation = state.GetString(STATE_EVALUATION).GetStd();
     s.formulaError = state.GetString(STATE_FORMULA_ERROR).GetStd();
     s.formulaColumn = state.GetInt32(STATE_FORMULA_COLUMN);
-    for (const DroppedGeometry& d : dropped) {
+    for (const DroppedGeometry& d : outcome.dropped) {
       if (PlotOf(d.object, plotKind.type) == op) {
         s.droppedPolygons += d.polygons;
         s.droppedLines += d.lines;

@@ -42,8 +42,9 @@ struct RunSummary {
 };
 
 // Every plot object of the session's document, in tree order, with what the written files
-// left out of each plot's objects.
-std::vector<PlotSummary> SummarisePlots(const Session& session, const std::vector<DroppedGeometry>& dropped = {});
+// left out of each plot's objects and, where `outcome` has them, the extremes of its
+// values over all the frames it evaluated.
+std::vector<PlotSummary> SummarisePlots(const Session& session, const FramesOutcome& outcome = FramesOutcome());
 
 // A number as people read it: decimals where they are few, exponent form for the very
 // large and the very small, "inf" and "nan" for what is not finite.

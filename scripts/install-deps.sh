@@ -13,6 +13,8 @@ packages=(
   # along). The tests import the exported files into Blender, whose glTF importer needs
   # numpy, which the blender package does not pull in.
   libtinygltf-dev blender python3-numpy
+  # Smaller files on request: meshoptimizer's codec for EXT_meshopt_compression.
+  libmeshoptimizer-dev
   # Text in the scene: installed fonts found through fontconfig, glyph outlines from
   # FreeType laid out by HarfBuzz, caps triangulated by the GLU tessellator. The Liberation
   # fonts are the default text face on this platform.
@@ -86,8 +88,11 @@ if [ ${#missing[@]} -gt 0 ]; then
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# The Khronos glTF validator, at the version package-lock.json pins.
-if [ "$with_node_tools" = 1 ] && [ ! -d "$root/tools/gltf/node_modules/gltf-validator" ]; then
-  echo "Installing the glTF validator into tools/gltf/"
+# The Khronos glTF validator and glTF Transform with meshoptimizer's decoder (which reads
+# compressed files back), at the versions package-lock.json pins.
+if [ "$with_node_tools" = 1 ] && { [ ! -d "$root/tools/gltf/node_modules/gltf-validator" ] ||
+                                   [ ! -d "$root/tools/gltf/node_modules/@gltf-transform/core" ] ||
+                                   [ ! -d "$root/tools/gltf/node_modules/meshoptimizer" ]; }; then
+  echo "Installing the glTF validator and glTF Transform into tools/gltf/"
   npm ci --prefix "$root/tools/gltf" --no-audit --no-fund
 fi

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -90,6 +92,19 @@ TEST(AppPlot, TimeFormulaFollowsTheFrame) {
   EXPECT_EQ(moved.value("frame", 0), 15);
   EXPECT_NE(moved.value("max", 0.0), still.value("max", 0.0)) << "frame 15 must move the wave";
   EXPECT_EQ(RunJson({"plot", "--frame", "-3"}).value("frame", 0), -3);
+}
+
+TEST(AppPlot, FrameRangeReportsTheExtremesOfAllFrames) {
+  // Frame 0 (t = 0) reaches -90 and nothing above 0; frame 10 (t = 1) reaches 270 and
+  // nothing below 0.
+  const std::vector<std::string> args = {"plot", "(x + 180) * (t - 0.25)", "--frames", "0:10", "--fps", "10",
+                                         "--set", "SURFO_RESOLUTION=4"};
+  const nlohmann::json j = RunJson(args);
+  EXPECT_EQ(j.value("min", 0.0), -90.0) << "from the first frame";
+  EXPECT_EQ(j.value("max", 0.0), 270.0) << "from the last frame";
+  EXPECT_EQ(j["plots"][0].value("min", 0.0), -90.0);
+  const RunResult text = RunApp(args);
+  EXPECT_NE(text.out.find("values      -90 .. 270\n"), std::string::npos) << text.out;
 }
 
 TEST(AppPlot, LargestCommonResolutionCountsEverySample) {
@@ -288,6 +303,68 @@ TEST_F(AppScenes, ASavedSceneRendersTheSameFileByteForByte) {
   EXPECT_NE(r.out.find("SURFOGRID_STEP   5"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("values"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("5116 \"_SurfoHLabel3_\" at -150, -32, -150"), std::string::npos) << r.out;
+}
+
+// The JSON chunk of a .glb.
+nlohmann::json GlbJson(const std::string& bytes) {
+  if (bytes.size() < 20) {
+    return nlohmann::json::object();
+  }
+  std::uint32_t length = 0;
+  std::memcpy(&length, bytes.data() + 12, sizeof(length));
+  return nlohmann::json::parse(bytes.substr(20, length));
+}
+
+TEST_F(AppScenes, CompressedFilesAreSmallerAndRequireWhatReadsThem) {
+  struct Case {
+    std::vector<std::string> args;
+    double quantised;  // the largest share of the uncompressed size each may take
+    double packed;
+  };
+  // The quantised share is what 8-byte positions and deltas (12 as floats), 4-byte
+  // normals, colours and texture coordinates and 2-byte indices leave; meshoptimizer packs
+  // the integers to about a quarter.
+  const std::vector<Case> cases = {
+      {{"plot"}, 0.6, 0.3},
+      {{"plot", "Sin(x + t * 90) * Cos(z) * (1 + t)", "--frames", "0:9"}, 0.75, 0.35},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> sizes;
+    std::vector<std::size_t> bytes;
+    for (const std::string& option : {std::string(), std::string("--compress"), std::string("--compress=meshopt")}) {
+      std::vector<std::string> args = c.args;
+      if (!option.empty()) {
+        args.push_back(option);
+      }
+      args.insert(args.end(), {"-o", Path("out.glb")});
+      const RunResult r = RunApp(args);
+      ASSERT_EQ(r.exitCode, 0) << option << ": " << r.err;
+      const std::string file = ReadBytes(folder / "out.glb");
+      bytes.push_back(file.size());
+      const nlohmann::json required = GlbJson(file).value("extensionsRequired", nlohmann::json::array());
+      EXPECT_EQ(required.size(), option.empty() ? 0u : (option == "--compress" ? 1u : 2u)) << option << required;
+      if (!option.empty()) {
+        EXPECT_EQ(required[0], "KHR_mesh_quantization") << option;
+      }
+      if (option == "--compress=meshopt") {
+        EXPECT_EQ(required[1], "EXT_meshopt_compression");
+      }
+    }
+    EXPECT_LT(static_cast<double>(bytes[1]), c.quantised * static_cast<double>(bytes[0])) << c.args.size();
+    EXPECT_LT(static_cast<double>(bytes[2]), c.packed * static_cast<double>(bytes[0])) << c.args.size();
+  }
+
+  // Only a .glb is compressed, and only in the two ways.
+  const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+      {{"plot", "--compress"}, "only a .glb file"},
+      {{"plot", "--compress", "-o", Path("view.png")}, "only a .glb file"},
+      {{"plot", "--compress=zip", "-o", Path("out.glb")}, "--compress=zip: expected --compress or --compress=meshopt"},
+  };
+  for (const auto& [args, message] : refused) {
+    const RunResult r = RunApp(args);
+    EXPECT_EQ(r.exitCode, 2) << args.back();
+    EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+  }
 }
 
 TEST_F(AppScenes, TheLabelsButtonAndAddLabelsMakeTheSameScene) {

@@ -6,7 +6,7 @@ largest mesh.
         [--mesh-vertices N] [--mesh-triangles N] [--uv] [--colors] [--objects N] \
         [--line-objects N] [--min-line-edges N] [--animation-frames N] \
         [--closed-parts N] [--genus-along-x G,G,...] [--caps-face-out] [--below PART:PART] \
-        [--text-meshes N] [--reads NAME=G,G,...] [--changing NAME]
+        [--text-meshes N] [--reads NAME=G,G,...] [--changing NAME] [--same-as FILE.glb]
 
 Prints what it found and ends Blender with exit code 0 when every expectation holds, 1
 when one does not, 2 for bad arguments.
@@ -44,6 +44,10 @@ def parse_arguments(argv):
     parser.add_argument("--changing", action="append", default=[],
                         help="NAME: exactly one object of that name (Blender adds .001, ...) shows in every "
                              "frame of the animation, and not always the same one")
+    parser.add_argument("--same-as",
+                        help="FILE.glb: the same file as written without compression; every mesh object of it "
+                             "(by name, or NAME geometry) has as many vertices here and, in the scene and in "
+                             "its last shape key, the same bounds to within 1/30000 of its size")
     return parser.parse_args(args)
 
 
@@ -53,6 +57,15 @@ def check(options):
     numpy.bool = bool
     import bpy
 
+    reference = None
+    if options.same_as:
+        # The reference first, alone, so that both files' objects get their names in the
+        # same order ("Label", "Label.001", ...).
+        bpy.ops.wm.read_factory_settings(use_empty=True)
+        bpy.ops.import_scene.gltf(filepath=options.same_as)
+        reference = (bpy.context.scene.frame_current,
+                     {o.name: mesh_bounds(o) for o in bpy.context.scene.objects
+                      if o.type == "MESH" and len(o.data.vertices) > 0})
     bpy.ops.wm.read_factory_settings(use_empty=True)
     result = bpy.ops.import_scene.gltf(filepath=options.file)
     if "FINISHED" not in result:
@@ -112,6 +125,8 @@ def check(options):
         failures += [f"{name}: {f}" for f in check_solid(found[0], solid, world=True)]
     for name in options.changing:
         failures += check_changing(objects, name)
+    if reference is not None:
+        failures += check_same_as(objects, reference, options.same_as)
     for failure in failures:
         print(f"blender_check: MISMATCH {failure}")
     print("blender_check: " + ("FAILED" if failures else "OK"))
@@ -153,6 +168,62 @@ def check_animation(mesh, frames):
         failures.append("some keyframes show two shape keys at once")
     if action.frame_range[1] <= action.frame_range[0] and frames > 1:
         failures.append(f"the action spans no time: {tuple(action.frame_range)}")
+    return failures
+
+
+def mesh_bounds(obj):
+    """The object's vertices placed in the scene, and those of its last shape key: their
+    bounds (lowest and highest corner) and the vertex count."""
+    matrix = obj.matrix_world
+    keys = obj.data.shape_keys
+    sets = [[v.co for v in obj.data.vertices]]
+    if keys and len(keys.key_blocks) > 1:
+        sets.append([p.co for p in keys.key_blocks[-1].data])
+    bounds = []
+    for points in sets:
+        placed = [matrix @ co for co in points]
+        bounds.append(([min(p[k] for p in placed) for k in range(3)], [max(p[k] for p in placed) for k in range(3)]))
+    return len(obj.data.vertices), bounds
+
+
+def check_same_as(objects, reference_at, name):
+    """Compares the mesh objects with those of the uncompressed file. Quantised positions
+    lie on a grid of 65534 steps across each mesh (coarser only where its morph deltas need
+    it), so a point moves by far less than 1/30000 of the mesh's size. A mesh whose node
+    is animated or has children comes in as a child object, NAME geometry."""
+    import bpy
+    frame, reference = reference_at
+    # Both at the frame the reference was seen at: switched labels are shown in some frames only.
+    bpy.context.scene.frame_set(frame)
+    found = {}
+    for o in objects:
+        if o.type == "MESH" and len(o.data.vertices) > 0:
+            stem, dot, number = o.name.rpartition(".")
+            own = stem if dot and number.isdigit() else o.name
+            # The parent has the name the mesh object has in the uncompressed file.
+            key = o.parent.name if own.endswith(" geometry") and o.parent is not None else o.name
+            found[key] = mesh_bounds(o)
+    failures = []
+    worst = 0.0
+    for object_name, (count, bounds) in reference.items():
+        match = found.get(object_name)
+        if match is None:
+            failures.append(f"{object_name}: no mesh of that name in the compressed file")
+            continue
+        if match[0] != count or len(match[1]) != len(bounds):
+            failures.append(f"{object_name}: {match[0]} vertices, {len(match[1]) - 1} shape keys, expected {count} "
+                            f"and {len(bounds) - 1}")
+            continue
+        for (low, high), (low2, high2) in zip(bounds, match[1]):
+            size = max(h - l for l, h in zip(low, high))
+            off = max(abs(a - b) for a, b in zip(low + high, low2 + high2))
+            worst = max(worst, off / size if size > 0 else 0.0)
+            if off > size / 30000.0 + 1e-7:
+                failures.append(f"{object_name}: bounds {low2}..{high2}, expected {low}..{high}")
+    print(f"blender_check: {len(reference)} mesh objects compared with {name}: bounds off by at most "
+          f"{worst:.2e} of a mesh's size")
+    if len(found) != len(reference):
+        failures.append(f"mesh objects: found {len(found)}, the uncompressed file has {len(reference)}")
     return failures
 
 

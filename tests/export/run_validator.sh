@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Writes a .glb (see write_glb.sh) and has the Khronos glTF validator check it.
 #   run_validator.sh plot|wave|sample|animated|label PRODUCER
+#   run_validator.sh sides-quantised|wave-quantised|sides-meshopt|wave-meshopt VANTELLE   compressed
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
