@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "app/plot_command.h"
+#include "host/scene/execution.h"
 #include "host/ui/base_draw.h"
 
 namespace vantelle::app {
@@ -46,6 +47,8 @@ protected:
   static constexpr Int32 kHeight = 10005;
   static constexpr Int32 kFormula = 10013;
   static constexpr Int32 kPreset = 10025;
+  static constexpr Int32 kGradient = 10008;
+  static constexpr Int32 kAddComponent = 10029;
 
   Session session;
   BaseObject* plot = nullptr;
@@ -164,6 +167,75 @@ TEST_F(ViewModelTest, EditsReachTheModuleAsMessagesAndUndoRestoresEveryValueThey
   model->Update();
   EXPECT_EQ(model->Status().samples, 0);
   EXPECT_FALSE(model->FindHandleAt(0.0, 0.0));
+}
+
+TEST_F(ViewModelTest, AnAddedComponentAndGradientKnotEditsAreUndoneAndRedoneExactly) {
+  const auto children = [&] {
+    std::vector<BaseObject*> below;
+    for (BaseObject* op = plot->GetDown(); op != nullptr; op = op->GetNext()) {
+      below.push_back(op);
+    }
+    return below;
+  };
+  // The panel's popup: labels, which come with label objects of their own.
+  model->EditParameter(plot, kAddComponent, GeData(Int32(3)));
+  model->Update();
+  const std::vector<BaseObject*> added = children();
+  ASSERT_EQ(added.size(), 1u);
+  ASSERT_NE(added[0]->GetDown(), nullptr);
+  const std::size_t withLabels = CollectObjects(session.GetDocument()).size();
+  model->Undo();
+  EXPECT_TRUE(children().empty());
+  EXPECT_EQ(CollectObjects(session.GetDocument()).size(), 1u);
+  model->Update();
+  model->Redo();
+  EXPECT_EQ(children(), added);  // the very object, so later edits of it redo too
+  EXPECT_EQ(CollectObjects(session.GetDocument()).size(), withLabels);
+  model->Update();
+  // A new edit after undoing the addition lets the component go (the sanitizer build
+  // would see a leak or a double free).
+  model->Undo();
+  model->EditParameter(plot, kHeight, GeData(Float(60.0)));
+  EXPECT_FALSE(model->CanRedo());
+  EXPECT_TRUE(children().empty());
+
+  const auto knots = [&] {
+    GeData value;
+    plot->GetParameter(DescID(kGradient), value);
+    const Gradient* gradient = value.GetCustomData<Gradient>();
+    std::vector<GradientKnot> list;
+    for (Int32 k = 0; gradient != nullptr && k < gradient->GetKnotCount(); ++k) {
+      list.push_back(gradient->GetKnot(k));
+    }
+    return list;
+  };
+  const std::vector<GradientKnot> original = knots();  // blue at 0, green at 0.5, red at 1
+  ASSERT_EQ(original.size(), 3u);
+  GeData value;
+  plot->GetParameter(DescID(kGradient), value);
+  const Vector quarter = value.GetCustomData<Gradient>()->GetColorAt(0.25);
+  // The first of the widest gaps gets a knot in its middle, in the colour shown there.
+  model->AddGradientKnot(plot, kGradient);
+  const std::vector<GradientKnot> more = knots();
+  ASSERT_EQ(more.size(), 4u);
+  EXPECT_EQ(std::vector<GradientKnot>(more.begin(), more.begin() + 3), original);
+  EXPECT_EQ(more[3].pos, 0.25);
+  EXPECT_EQ(more[3].col, quarter);
+  model->RemoveGradientKnot(plot, kGradient, 1);
+  const std::vector<GradientKnot> fewer = {original[0], original[2], more[3]};
+  EXPECT_EQ(knots(), fewer);
+  model->Undo();
+  EXPECT_EQ(knots(), more);
+  model->Undo();
+  EXPECT_EQ(knots(), original);
+  model->Redo();
+  model->Redo();
+  EXPECT_EQ(knots(), fewer);
+  // The last knot stays.
+  for (int i = 0; i < 3; ++i) {
+    model->RemoveGradientKnot(plot, kGradient, 0);
+  }
+  EXPECT_EQ(knots(), std::vector<GradientKnot>{more[3]});
 }
 
 TEST_F(ViewModelTest, NavigationMovesTheCameraAndTheSightLineMeetsWhatItAimsAt) {
