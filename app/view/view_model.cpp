@@ -132,7 +132,9 @@ ViewModel::ViewModel(Session& session) : session_(session) {
   FrameAll();
 }
 
-ViewModel::~ViewModel() { ForgetUndone(); }
+ViewModel::~ViewModel() {
+  ForgetUndone();
+}
 
 bool ViewModel::Update() {
   if (!needsPass_) {
@@ -156,7 +158,8 @@ bool ViewModel::Update() {
 
 const ViewportScene& ViewModel::Scene() {
   if (sceneStale_) {
-    scene_ = CollectViewportScene(GetDocument(), hover_ ? hover_->object : nullptr, hover_ ? hover_->index : -1);
+    scene_ = CollectViewportScene(GetDocument(), hover_ ? hover_->object : nullptr, hover_ ? hover_->index : -1,
+                                  &sceneCache_);
     sceneStale_ = false;
     ++sceneVersion_;
   }

@@ -161,6 +161,7 @@ private:
   bool needsPass_ = true;
   bool sceneStale_ = true;
   ViewportScene scene_;
+  ViewportSceneCache sceneCache_;
   UInt64 sceneVersion_ = 0;
   ViewStatus status_;
 

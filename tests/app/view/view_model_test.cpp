@@ -5,6 +5,9 @@
 #include <cmath>
 
 #include "app/plot_command.h"
+#include "app/render/framebuffer.h"
+#include "app/render/offscreen_context.h"
+#include "app/render/viewport_renderer.h"
 #include "host/scene/execution.h"
 #include "host/ui/base_draw.h"
 
@@ -266,6 +269,47 @@ TEST_F(ViewModelTest, NavigationMovesTheCameraAndTheSightLineMeetsWhatItAimsAt) 
   model->Orbit(100.0, 0.0);
   EXPECT_NEAR(model->GetViewRequest().azimuth, 35.0 + 40.0, 1e-9);
   EXPECT_GT(distance, 0.0);
+}
+
+// While a handle is dragged the renderer keeps what did not change and writes the rest
+// over its old buffers: the frame must be the one a renderer that never saw the plot
+// before draws.
+TEST(ViewRedraw, ADraggedPlotIsRedrawnAsAFreshRendererDrawsIt) {
+  Session session;
+  session.LoadModules(Filename(VANTELLE_PLUGIN_FOLDER));
+  PlotOptions options;
+  options.components = {"mesh", "grid", "labels"};
+  options.settings = {"SURFO_RESOLUTION=20"};
+  BaseObject* plot = SetUpPlot(session, options);
+  ViewModel model(session);
+  constexpr int kWidth = 240;
+  constexpr int kHeight = 160;
+  model.Resize(kWidth, kHeight);
+  OffscreenContext context;
+  Framebuffer frame(context.Gl(), kWidth, kHeight);
+  const auto draw = [&](ViewportRenderer& renderer, const ViewportScene& scene) {
+    renderer.Upload(scene);
+    frame.Bind();
+    renderer.Draw(model.GetCamera(), ViewRegion::Whole(kWidth, kHeight));
+    std::vector<unsigned char> pixels;
+    frame.Read(0, 0, kWidth, kHeight, pixels);
+    return pixels;
+  };
+  ViewportRenderer renderer(context.Gl());
+  const std::vector<unsigned char> before = draw(renderer, model.Scene());
+
+  const Vector from = *model.HandleOnScreen({plot, 0});
+  model.BeginDrag({plot, 0});
+  for (int step = 1; step <= 3; ++step) {
+    model.DragTo(from.x - 15.0 * step, from.y);
+    model.Update();
+    draw(renderer, model.Scene());
+  }
+  model.EndDrag();
+  const std::vector<unsigned char> dragged = draw(renderer, model.Scene());
+  ViewportRenderer fresh(context.Gl());
+  EXPECT_NE(dragged, before);
+  EXPECT_TRUE(dragged == draw(fresh, CollectViewportScene(session.GetDocument())));
 }
 
 }  // namespace
