@@ -13,6 +13,7 @@ namespace vantelle::app {
 #define VANTELLE_GL_FUNCTIONS(X)                        \
   X(GETSTRING, GetString)                               \
   X(GETERROR, GetError)                                 \
+  X(GETINTEGERV, GetIntegerv)                           \
   X(VIEWPORT, Viewport)                                 \
   X(CLEARCOLOR, ClearColor)                             \
   X(CLEARDEPTH, ClearDepth)                             \

@@ -542,20 +542,48 @@ void ViewportRenderer::Upload(const ViewportScene& scene) {
   gl.BindVertexArray(0);
 }
 
-void ViewportRenderer::Draw(const Camera& camera, const ViewRegion& region) {
+void ViewportRenderer::DrawBackground(const ViewRegion& region) {
   const GlFunctions& gl = gl_;
+  const auto fill = [&] {
+    gl.Viewport(0, 0, region.partWidth, region.partHeight);
+    gl.BindVertexArray(gpu_->vertexArray);
+    gl.Disable(GL_DEPTH_TEST);
+    gl.ClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    gl.ClearDepth(1.0);
+    gl.DepthMask(GL_TRUE);
+    gl.Clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    const Program& background = programs_->background;
+    background.Use();
+    gl.Uniform2f(background.Uniform("uPart"), static_cast<float>(region.partHeight) / static_cast<float>(region.height),
+                 static_cast<float>(region.y) / static_cast<float>(region.height));
+    gl.DrawArrays(GL_TRIANGLES, 0, 3);
+  };
+  const std::array<int, 4> key = {region.partWidth, region.partHeight, region.height, region.y};
+  if (key != backgroundRegion_) {
+    // A new region: drawn straight, as the parts of a picture always are.
+    backgroundRegion_ = key;
+    background_.reset();
+    fill();
+    return;
+  }
+  GLint target = 0;
+  gl.GetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &target);
+  if (background_ == nullptr) {
+    background_ = std::make_unique<Framebuffer>(gl, region.partWidth, region.partHeight);
+    background_->Bind();
+    fill();
+  }
+  background_->CopyTo(static_cast<GLuint>(target), 0, 0);
   gl.Viewport(0, 0, region.partWidth, region.partHeight);
   gl.BindVertexArray(gpu_->vertexArray);
-  gl.Disable(GL_DEPTH_TEST);
-  gl.ClearColor(0.0f, 0.0f, 0.0f, 1.0f);
   gl.ClearDepth(1.0);
   gl.DepthMask(GL_TRUE);
-  gl.Clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  const Program& background = programs_->background;
-  background.Use();
-  gl.Uniform2f(background.Uniform("uPart"), static_cast<float>(region.partHeight) / static_cast<float>(region.height),
-               static_cast<float>(region.y) / static_cast<float>(region.height));
-  gl.DrawArrays(GL_TRIANGLES, 0, 3);
+  gl.Clear(GL_DEPTH_BUFFER_BIT);
+}
+
+void ViewportRenderer::Draw(const Camera& camera, const ViewRegion& region) {
+  const GlFunctions& gl = gl_;
+  DrawBackground(region);
 
   gl.Enable(GL_DEPTH_TEST);
   gl.DepthFunc(GL_LEQUAL);
