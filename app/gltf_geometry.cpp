@@ -315,6 +315,11 @@ std::vector<LineArrays> BuildLineArrays(const SplineObject& op, Int64* dropped) 
 bool BuildLinePairs(const SplineObject& op, LinePairs& out) {
   out.positions.clear();
   out.pairs.clear();
+  // Room for every traced vertex at once: a cubic line has kCubicSteps per point at most.
+  const auto vertices = static_cast<std::size_t>(std::max(op.GetPointCount(), 0)) *
+                        (op.GetSplineType() == SPLINETYPE::CUBIC ? kCubicSteps : 1);
+  out.positions.reserve(3 * vertices);
+  out.pairs.reserve(2 * vertices);
   out.min.fill(std::numeric_limits<float>::max());
   out.max.fill(std::numeric_limits<float>::lowest());
   TraceSegments(op, [&](const std::vector<Vector>& traced, bool closed) {
