@@ -239,6 +239,12 @@ TEST_F(ViewModelTest, AnAddedComponentAndGradientKnotEditsAreUndoneAndRedoneExac
     model->RemoveGradientKnot(plot, kGradient, 0);
   }
   EXPECT_EQ(knots(), std::vector<GradientKnot>{more[3]});
+
+  // Still undone when the view closes, the grid goes with the view.
+  model->EditParameter(plot, kAddComponent, GeData(Int32(1)));
+  ASSERT_EQ(children().size(), 1u);
+  model->Undo();
+  EXPECT_TRUE(children().empty());
 }
 
 TEST_F(ViewModelTest, NavigationMovesTheCameraAndTheSightLineMeetsWhatItAimsAt) {
