@@ -242,10 +242,14 @@ bool BuildMeshArrays(const PolygonObject& op, MeshArrays& out) {
   return !out.indices.empty();
 }
 
-std::vector<LineArrays> BuildLineArrays(const SplineObject& op, Int64* dropped) {
+namespace {
+
+// Calls `each(traced, closed)` with the host points of every segment of two or more points,
+// in order. Throws a Failure naming the object when its lines have too many points for glTF.
+template <class Each>
+void TraceSegments(const SplineObject& op, Each each) {
   const Vector* points = op.GetPointR();
   const bool cubic = op.GetSplineType() == SPLINETYPE::CUBIC;
-  std::vector<LineArrays> lines;
   std::vector<Vector> traced;
   std::size_t vertices = 0;
   Int64 first = 0;
@@ -262,30 +266,83 @@ std::vector<LineArrays> BuildLineArrays(const SplineObject& op, Int64* dropped) 
     if (vertices > (std::size_t(1) << 28)) {
       throw Failure("the object " + op.GetName().GetStd() + " has too many spline points for glTF");
     }
-    LineArrays line;
-    line.closed = segment.closed;
-    MeshArrays& arrays = line.arrays;
-    arrays.positions.reserve(3 * traced.size());
-    arrays.min.fill(std::numeric_limits<float>::max());
-    arrays.max.fill(std::numeric_limits<float>::lowest());
-    bool finite = true;
-    for (const Vector& p : traced) {
-      const Vector g = ToGltf::Point(p);
-      const std::array<float, 3> position = {static_cast<float>(g.x), static_cast<float>(g.y), static_cast<float>(g.z)};
-      for (int i = 0; i < 3; ++i) {
-        finite = finite && std::isfinite(position[i]);
-        arrays.min[i] = std::min(arrays.min[i], position[i]);
-        arrays.max[i] = std::max(arrays.max[i], position[i]);
-      }
-      arrays.positions.insert(arrays.positions.end(), position.begin(), position.end());
+    each(traced, segment.closed);
+  }
+}
+
+// Appends the glTF positions of `traced` to `positions` and sets min and max to their
+// bounds; false, with `positions` as it was, when single precision cannot hold a point.
+bool AppendPositions(const std::vector<Vector>& traced, std::vector<float>& positions, std::array<float, 3>& min,
+                     std::array<float, 3>& max) {
+  min.fill(std::numeric_limits<float>::max());
+  max.fill(std::numeric_limits<float>::lowest());
+  const std::size_t start = positions.size();
+  positions.resize(start + 3 * traced.size());
+  float* out = positions.data() + start;
+  bool finite = true;
+  for (const Vector& p : traced) {
+    const Vector g = ToGltf::Point(p);
+    const std::array<float, 3> position = {static_cast<float>(g.x), static_cast<float>(g.y), static_cast<float>(g.z)};
+    for (int i = 0; i < 3; ++i) {
+      finite = finite && std::isfinite(position[i]);
+      min[i] = std::min(min[i], position[i]);
+      max[i] = std::max(max[i], position[i]);
+      *out++ = position[i];
     }
-    if (finite) {
+  }
+  if (!finite) {
+    positions.resize(start);
+  }
+  return finite;
+}
+
+}  // namespace
+
+std::vector<LineArrays> BuildLineArrays(const SplineObject& op, Int64* dropped) {
+  std::vector<LineArrays> lines;
+  TraceSegments(op, [&](const std::vector<Vector>& traced, bool closed) {
+    LineArrays line;
+    line.closed = closed;
+    if (AppendPositions(traced, line.arrays.positions, line.arrays.min, line.arrays.max)) {
       lines.push_back(std::move(line));
     } else if (dropped != nullptr) {
       ++*dropped;
     }
-  }
+  });
   return lines;
+}
+
+bool BuildLinePairs(const SplineObject& op, LinePairs& out) {
+  out.positions.clear();
+  out.pairs.clear();
+  // Room for every traced vertex at once: a cubic line has kCubicSteps per point at most.
+  const auto vertices = static_cast<std::size_t>(std::max(op.GetPointCount(), 0)) *
+                        (op.GetSplineType() == SPLINETYPE::CUBIC ? kCubicSteps : 1);
+  out.positions.reserve(3 * vertices);
+  out.pairs.reserve(2 * vertices);
+  out.min.fill(std::numeric_limits<float>::max());
+  out.max.fill(std::numeric_limits<float>::lowest());
+  TraceSegments(op, [&](const std::vector<Vector>& traced, bool closed) {
+    const auto first = static_cast<UInt32>(out.positions.size() / 3);
+    std::array<float, 3> min{}, max{};
+    if (!AppendPositions(traced, out.positions, min, max)) {
+      return;
+    }
+    const auto count = static_cast<UInt32>(traced.size());
+    for (UInt32 i = 0; i + 1 < count; ++i) {
+      out.pairs.push_back(first + i);
+      out.pairs.push_back(first + i + 1);
+    }
+    if (closed && count > 2) {
+      out.pairs.push_back(first + count - 1);
+      out.pairs.push_back(first);
+    }
+    for (int i = 0; i < 3; ++i) {
+      out.min[i] = std::min(out.min[i], min[i]);
+      out.max[i] = std::max(out.max[i], max[i]);
+    }
+  });
+  return !out.pairs.empty();
 }
 
 }  // namespace vantelle::app

@@ -44,4 +44,15 @@ bool BuildMeshArrays(const PolygonObject& op, MeshArrays& out);
 // Throws a Failure naming the object when its lines have too many points for glTF.
 std::vector<LineArrays> BuildLineArrays(const SplineObject& op, Int64* dropped = nullptr);
 
+// The segments of BuildLineArrays one after another in one array, as pairs of vertex
+// numbers (a closed segment's last vertex pairs with its first), for drawing.
+struct LinePairs {
+  std::vector<float> positions;  // xyz per vertex
+  std::vector<UInt32> pairs;
+  std::array<float, 3> min{};  // bounds of the positions
+  std::array<float, 3> max{};
+};
+// False when there is no line to draw.
+bool BuildLinePairs(const SplineObject& op, LinePairs& out);
+
 }  // namespace vantelle::app

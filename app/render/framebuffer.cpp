@@ -40,11 +40,11 @@ void Framebuffer::Read(int x, int y, int width, int height, std::vector<unsigned
   gl_.ReadPixels(x, y, width, height, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
 }
 
-void Framebuffer::CopyToWindow(int x, int y) const {
+void Framebuffer::CopyTo(GLuint target, int x, int y) const {
   gl_.BindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
-  gl_.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+  gl_.BindFramebuffer(GL_DRAW_FRAMEBUFFER, target);
   gl_.BlitFramebuffer(0, 0, width_, height_, x, y, x + width_, y + height_, GL_COLOR_BUFFER_BIT, GL_NEAREST);
-  gl_.BindFramebuffer(GL_FRAMEBUFFER, 0);
+  gl_.BindFramebuffer(GL_FRAMEBUFFER, target);
 }
 
 }  // namespace vantelle::app

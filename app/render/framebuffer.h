@@ -25,7 +25,9 @@ public:
   void Read(int x, int y, int width, int height, std::vector<unsigned char>& rgba) const;
   // Copies the whole image into the window's own framebuffer with its bottom-left corner
   // at (x, y), and leaves the window's framebuffer bound.
-  void CopyToWindow(int x, int y) const;
+  void CopyToWindow(int x, int y) const { CopyTo(0, x, y); }
+  // The same into the framebuffer `target` (0: the window's), which is left bound.
+  void CopyTo(GLuint target, int x, int y) const;
 
 private:
   const GlFunctions& gl_;

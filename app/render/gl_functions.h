@@ -13,6 +13,7 @@ namespace vantelle::app {
 #define VANTELLE_GL_FUNCTIONS(X)                        \
   X(GETSTRING, GetString)                               \
   X(GETERROR, GetError)                                 \
+  X(GETINTEGERV, GetIntegerv)                           \
   X(VIEWPORT, Viewport)                                 \
   X(CLEARCOLOR, ClearColor)                             \
   X(CLEARDEPTH, ClearDepth)                             \
@@ -24,6 +25,7 @@ namespace vantelle::app {
   X(POLYGONOFFSET, PolygonOffset)                       \
   X(LINEWIDTH, LineWidth)                               \
   X(FINISH, Finish)                                     \
+  X(FLUSH, Flush)                                       \
   X(PIXELSTOREI, PixelStorei)                           \
   X(READPIXELS, ReadPixels)                             \
   X(CREATESHADER, CreateShader)                         \
@@ -45,12 +47,15 @@ namespace vantelle::app {
   X(UNIFORMMATRIX3FV, UniformMatrix3fv)                 \
   X(UNIFORM1F, Uniform1f)                               \
   X(UNIFORM2F, Uniform2f)                               \
+  X(UNIFORM4F, Uniform4f)                               \
   X(GENVERTEXARRAYS, GenVertexArrays)                   \
   X(BINDVERTEXARRAY, BindVertexArray)                   \
   X(DELETEVERTEXARRAYS, DeleteVertexArrays)             \
   X(GENBUFFERS, GenBuffers)                             \
   X(BINDBUFFER, BindBuffer)                             \
   X(BUFFERDATA, BufferData)                             \
+  X(BUFFERSUBDATA, BufferSubData)                       \
+  X(PRIMITIVERESTARTINDEX, PrimitiveRestartIndex)       \
   X(DELETEBUFFERS, DeleteBuffers)                       \
   X(ENABLEVERTEXATTRIBARRAY, EnableVertexAttribArray)   \
   X(DISABLEVERTEXATTRIBARRAY, DisableVertexAttribArray) \

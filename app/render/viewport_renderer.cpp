@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <type_traits>
+#include <unordered_map>
 #include <vector>
 
 #include "app/app_error.h"
@@ -59,7 +61,7 @@ void main() {
 }
 )";
 
-// Lines and points in flat colours; points are round dots or square handles.
+// Marks' lines and points in flat colours; points are round dots or square handles.
 constexpr const char* kFlatVertex = R"(#version 330 core
 layout(location = 0) in vec3 aPosition;
 layout(location = 2) in vec4 aColour;
@@ -87,6 +89,25 @@ void main() {
     if (dot(d, d) > 1.0) discard;
   }
   fragColour = vColour;
+}
+)";
+
+// Geometry's lines: one colour for a whole object, and nothing else to carry from vertex
+// to pixel, which keeps a software renderer's setup of each of many short lines cheap.
+constexpr const char* kLineVertex = R"(#version 330 core
+layout(location = 0) in vec3 aPosition;
+uniform mat4 uModel;
+uniform mat4 uViewProjection;
+void main() {
+  gl_Position = uViewProjection * uModel * vec4(aPosition, 1.0);
+}
+)";
+
+constexpr const char* kLineFragment = R"(#version 330 core
+uniform vec4 uColour;
+out vec4 fragColour;
+void main() {
+  fragColour = uColour;
 }
 )";
 
@@ -180,6 +201,22 @@ void Fill(const GlFunctions& gl, GLenum target, GLuint buffer, const std::vector
   gl.BufferData(target, static_cast<GLsizeiptr>(data.size() * sizeof(T)), data.data(), GL_STATIC_DRAW);
 }
 
+// Fill for a buffer that held `size` bytes before: the same size is written over in place,
+// which spares the driver allocating new storage at every frame of a drag.
+template <class T>
+void Refill(const GlFunctions& gl, GLenum target, GLuint buffer, GLsizeiptr& size, const std::vector<T>& data) {
+  const auto bytes = static_cast<GLsizeiptr>(data.size() * sizeof(T));
+  gl.BindBuffer(target, buffer);
+  if (bytes == size) {
+    if (bytes > 0) {
+      gl.BufferSubData(target, 0, bytes, data.data());
+    }
+  } else {
+    gl.BufferData(target, bytes, data.data(), GL_DYNAMIC_DRAW);
+    size = bytes;
+  }
+}
+
 // Points a float attribute at a bound buffer: `size` floats from `offset` every `stride` floats.
 void Attribute(const GlFunctions& gl, GLuint location, GLint size, int stride = 0, int offset = 0) {
   gl.VertexAttribPointer(location, size, GL_FLOAT, GL_FALSE, static_cast<GLsizei>(stride * sizeof(float)),
@@ -251,16 +288,23 @@ struct ViewportRenderer::Programs {
   Program surface;
   Program flat;
   Program background;
+  Program line;
   explicit Programs(const GlFunctions& gl)
       : surface(gl, kSurfaceVertex, kSurfaceFragment, "surface"),
         flat(gl, kFlatVertex, kFlatFragment, "line"),
-        background(gl, kBackgroundVertex, kBackgroundFragment, "background") {}
+
+        background(gl, kBackgroundVertex, kBackgroundFragment, "background"),
+        line(gl, kLineVertex, kLineFragment, "plain line") {}
 };
 
-// The uploaded scene: OpenGL buffers, and what drawing each needs.
+// The uploaded scene: OpenGL buffers, and what drawing each needs. Geometry keeps the
+// arrays it was filled from, so the next upload knows them again by their address (which
+// no other arrays can take while they are held) and leaves their buffers as they are.
 struct ViewportRenderer::Gpu {
   struct Mesh {
+    std::shared_ptr<const MeshArrays> source;
     GLuint buffers[4] = {};  // positions, normals, colours (when it has them), indices
+    GLsizeiptr sizes[4] = {};
     GLsizei indexCount = 0;
     bool vertexColours = false;
     Mat4 model{};
@@ -268,7 +312,9 @@ struct ViewportRenderer::Gpu {
     Vector colour;
   };
   struct Lines {
+    std::shared_ptr<const LinePairs> source;
     GLuint buffers[2] = {};  // positions, pairs
+    GLsizeiptr sizes[2] = {};
     GLsizei indexCount = 0;
     Mat4 model{};
     Vector colour;
@@ -277,11 +323,14 @@ struct ViewportRenderer::Gpu {
   // colour, point data) of lines, then points clipped by depth, then points that are not.
   struct Marks {
     GLuint buffers[2] = {};  // sphere instances, vertices
+    GLsizeiptr sizes[2] = {};
     GLsizei spheres = 0;
     std::vector<SphereMark> sphereMarks;  // to choose the spheres' detail by their size on screen
     GLint lineVertices = 0;
     GLint clippedPoints = 0;
     GLint unclippedPoints = 0;
+    std::vector<float> instances;  // kept, so a frame does not allocate them anew
+    std::vector<float> vertices;
   };
 
   const GlFunctions& gl;
@@ -303,7 +352,12 @@ struct ViewportRenderer::Gpu {
     }
   }
   ~Gpu() {
-    Clear();
+    for (Mesh& m : meshes) {
+      gl.DeleteBuffers(4, m.buffers);
+    }
+    for (Lines& l : lines) {
+      gl.DeleteBuffers(2, l.buffers);
+    }
     for (Marks& m : marks) {
       gl.DeleteBuffers(2, m.buffers);
     }
@@ -315,15 +369,63 @@ struct ViewportRenderer::Gpu {
   Gpu(const Gpu&) = delete;
   Gpu& operator=(const Gpu&) = delete;
 
-  void Clear() {
-    for (Mesh& m : meshes) {
-      gl.DeleteBuffers(4, m.buffers);
+  // The uploaded items in the order of `sources`: an item uploaded from the same arrays
+  // keeps its buffers untouched (`fresh` false); the others take the buffers of items no
+  // longer shown, the one at the same place first, or new ones. Buffers nobody takes go.
+  template <class Item, class SceneItem>
+  std::vector<Item> Match(std::vector<Item>& old, const std::vector<SceneItem>& items, std::vector<bool>& fresh) {
+    constexpr auto kBuffers = static_cast<GLsizei>(std::extent_v<decltype(Item::buffers)>);
+    std::vector<const void*> sources;
+    for (const SceneItem& item : items) {
+      sources.push_back(item.arrays.get());
     }
-    for (Lines& l : lines) {
-      gl.DeleteBuffers(2, l.buffers);
+    std::unordered_map<const void*, std::size_t> byArrays;
+    for (std::size_t i = 0; i < old.size(); ++i) {
+      byArrays.emplace(old[i].source.get(), i);
     }
-    meshes.clear();
-    lines.clear();
+    std::vector<bool> taken(old.size(), false);
+    std::vector<std::ptrdiff_t> from(sources.size(), -1);
+    for (std::size_t j = 0; j < sources.size(); ++j) {
+      const auto found = byArrays.find(sources[j]);
+      if (found != byArrays.end() && !taken[found->second]) {
+        taken[found->second] = true;
+        from[j] = static_cast<std::ptrdiff_t>(found->second);
+      }
+    }
+    std::vector<Item> result(sources.size());
+    fresh.assign(sources.size(), true);
+    std::size_t spare = 0;  // old items not taken are handed out in their order
+    for (std::size_t j = 0; j < sources.size(); ++j) {
+      if (from[j] >= 0) {
+        result[j] = std::move(old[static_cast<std::size_t>(from[j])]);
+        fresh[j] = false;
+        continue;
+      }
+      if (j < old.size() && !taken[j]) {
+        taken[j] = true;
+        result[j] = std::move(old[j]);
+        continue;
+      }
+      while (spare < old.size() && taken[spare]) {
+        ++spare;
+      }
+      if (spare < old.size()) {
+        taken[spare] = true;
+        result[j] = std::move(old[spare]);
+      } else {
+        gl.GenBuffers(kBuffers, result[j].buffers);
+      }
+    }
+    for (std::size_t j = 0; j < items.size(); ++j) {
+      result[j].source = items[j].arrays;
+    }
+    for (std::size_t i = 0; i < old.size(); ++i) {
+      if (!taken[i]) {
+        gl.DeleteBuffers(kBuffers, old[i].buffers);
+      }
+    }
+    old.clear();
+    return result;
   }
 };
 
@@ -361,30 +463,36 @@ ViewportRenderer::~ViewportRenderer() = default;
 void ViewportRenderer::Upload(const ViewportScene& scene) {
   const GlFunctions& gl = gl_;
   Gpu& gpu = *gpu_;
-  gpu.Clear();
   gl.BindVertexArray(gpu.vertexArray);
-  for (const SceneMesh& mesh : scene.meshes) {
-    Gpu::Mesh& m = gpu.meshes.emplace_back();
-    gl.GenBuffers(4, m.buffers);
-    const MeshArrays& a = mesh.arrays;
-    Fill(gl, GL_ARRAY_BUFFER, m.buffers[0], a.positions);
-    Fill(gl, GL_ARRAY_BUFFER, m.buffers[1], a.normals);
-    m.vertexColours = !a.colours.empty();
-    if (m.vertexColours) {
-      Fill(gl, GL_ARRAY_BUFFER, m.buffers[2], a.colours);
+  std::vector<bool> fresh;
+  gpu.meshes = gpu.Match(gpu.meshes, scene.meshes, fresh);
+  for (std::size_t i = 0; i < scene.meshes.size(); ++i) {
+    const SceneMesh& mesh = scene.meshes[i];
+    Gpu::Mesh& m = gpu.meshes[i];
+    if (fresh[i]) {
+      const MeshArrays& a = *mesh.arrays;
+      Refill(gl, GL_ARRAY_BUFFER, m.buffers[0], m.sizes[0], a.positions);
+      Refill(gl, GL_ARRAY_BUFFER, m.buffers[1], m.sizes[1], a.normals);
+      m.vertexColours = !a.colours.empty();
+      if (m.vertexColours) {
+        Refill(gl, GL_ARRAY_BUFFER, m.buffers[2], m.sizes[2], a.colours);
+      }
+      Refill(gl, GL_ELEMENT_ARRAY_BUFFER, m.buffers[3], m.sizes[3], a.indices);
+      m.indexCount = static_cast<GLsizei>(a.indices.size());
     }
-    Fill(gl, GL_ELEMENT_ARRAY_BUFFER, m.buffers[3], a.indices);
-    m.indexCount = static_cast<GLsizei>(a.indices.size());
     m.model = ToMat4(mesh.model);
     m.normalMatrix = NormalMatrix(mesh.model);
     m.colour = mesh.colour;
   }
-  for (const SceneLines& lines : scene.lines) {
-    Gpu::Lines& l = gpu.lines.emplace_back();
-    gl.GenBuffers(2, l.buffers);
-    Fill(gl, GL_ARRAY_BUFFER, l.buffers[0], lines.positions);
-    Fill(gl, GL_ELEMENT_ARRAY_BUFFER, l.buffers[1], lines.pairs);
-    l.indexCount = static_cast<GLsizei>(lines.pairs.size());
+  gpu.lines = gpu.Match(gpu.lines, scene.lines, fresh);
+  for (std::size_t i = 0; i < scene.lines.size(); ++i) {
+    const SceneLines& lines = scene.lines[i];
+    Gpu::Lines& l = gpu.lines[i];
+    if (fresh[i]) {
+      Refill(gl, GL_ARRAY_BUFFER, l.buffers[0], l.sizes[0], lines.arrays->positions);
+      Refill(gl, GL_ELEMENT_ARRAY_BUFFER, l.buffers[1], l.sizes[1], lines.arrays->pairs);
+      l.indexCount = static_cast<GLsizei>(lines.arrays->pairs.size());
+    }
     l.model = ToMat4(lines.model);
     l.colour = lines.colour;
   }
@@ -393,7 +501,8 @@ void ViewportRenderer::Upload(const ViewportScene& scene) {
   for (int pass = 0; pass < 2; ++pass) {
     const ViewMarks& marks = *passes[pass];
     Gpu::Marks& m = gpu.marks[pass];
-    std::vector<float> instances;
+    std::vector<float>& instances = m.instances;
+    instances.clear();
     instances.reserve(marks.spheres.size() * 10);
     for (const SphereMark& s : marks.spheres) {
       Append(instances, s.centre);
@@ -401,11 +510,12 @@ void ViewportRenderer::Upload(const ViewportScene& scene) {
       Append(instances, s.colour);
       instances.push_back(1.0f);
     }
-    Fill(gl, GL_ARRAY_BUFFER, m.buffers[0], instances);
+    Refill(gl, GL_ARRAY_BUFFER, m.buffers[0], m.sizes[0], instances);
     m.spheres = static_cast<GLsizei>(marks.spheres.size());
     m.sphereMarks = marks.spheres;
 
-    std::vector<float> vertices;
+    std::vector<float>& vertices = m.vertices;
+    vertices.clear();
     vertices.reserve((marks.lines.size() * 2 + marks.points.size()) * 9);
     const auto vertex = [&vertices](const Vector& p, const Vector& colour, float pixels, float round) {
       Append(vertices, p);
@@ -427,32 +537,65 @@ void ViewportRenderer::Upload(const ViewportScene& scene) {
         }
       }
     }
-    Fill(gl, GL_ARRAY_BUFFER, m.buffers[1], vertices);
+    Refill(gl, GL_ARRAY_BUFFER, m.buffers[1], m.sizes[1], vertices);
   }
   gl.BindVertexArray(0);
 }
 
-void ViewportRenderer::Draw(const Camera& camera, const ViewRegion& region) {
+void ViewportRenderer::DrawBackground(const ViewRegion& region) {
   const GlFunctions& gl = gl_;
+  const auto fill = [&] {
+    gl.Viewport(0, 0, region.partWidth, region.partHeight);
+    gl.BindVertexArray(gpu_->vertexArray);
+    gl.Disable(GL_DEPTH_TEST);
+    gl.ClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    gl.ClearDepth(1.0);
+    gl.DepthMask(GL_TRUE);
+    gl.Clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    const Program& background = programs_->background;
+    background.Use();
+    gl.Uniform2f(background.Uniform("uPart"), static_cast<float>(region.partHeight) / static_cast<float>(region.height),
+                 static_cast<float>(region.y) / static_cast<float>(region.height));
+    gl.DrawArrays(GL_TRIANGLES, 0, 3);
+  };
+  const std::array<int, 4> key = {region.partWidth, region.partHeight, region.height, region.y};
+  if (key != backgroundRegion_) {
+    // A new region: drawn straight, as the parts of a picture always are.
+    backgroundRegion_ = key;
+    background_.reset();
+    fill();
+    return;
+  }
+  GLint target = 0;
+  gl.GetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &target);
+  if (background_ == nullptr) {
+    background_ = std::make_unique<Framebuffer>(gl, region.partWidth, region.partHeight);
+    background_->Bind();
+    fill();
+  }
+  background_->CopyTo(static_cast<GLuint>(target), 0, 0);
   gl.Viewport(0, 0, region.partWidth, region.partHeight);
   gl.BindVertexArray(gpu_->vertexArray);
-  gl.Disable(GL_DEPTH_TEST);
-  gl.ClearColor(0.0f, 0.0f, 0.0f, 1.0f);
   gl.ClearDepth(1.0);
   gl.DepthMask(GL_TRUE);
-  gl.Clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  const Program& background = programs_->background;
-  background.Use();
-  gl.Uniform2f(background.Uniform("uPart"), static_cast<float>(region.partHeight) / static_cast<float>(region.height),
-               static_cast<float>(region.y) / static_cast<float>(region.height));
-  gl.DrawArrays(GL_TRIANGLES, 0, 3);
+  gl.Clear(GL_DEPTH_BUFFER_BIT);
+}
+
+void ViewportRenderer::Draw(const Camera& camera, const ViewRegion& region) {
+  const GlFunctions& gl = gl_;
+  DrawBackground(region);
 
   gl.Enable(GL_DEPTH_TEST);
   gl.DepthFunc(GL_LEQUAL);
   gl.Enable(GL_PROGRAM_POINT_SIZE);
   const Mat4 viewProjection = Multiply(PartOfView(region), camera.ViewProjection());
+  // A software renderer fills the pixels on threads of its own once the commands are
+  // flushed: flushed in parts, the surfaces are filled while the lines are handed over, and
+  // the lines while the marks are.
   DrawMeshes(viewProjection, camera);
+  gl.Flush();
   DrawLines(viewProjection, region.pixelScale);
+  gl.Flush();
   DrawMarks(0, viewProjection, camera, region.pixelScale);
   // Handles stay visible wherever they are, as in any viewport.
   gl.Disable(GL_DEPTH_TEST);
@@ -506,16 +649,14 @@ void ViewportRenderer::DrawMeshes(const Mat4& viewProjection, const Camera& came
 
 void ViewportRenderer::DrawLines(const Mat4& viewProjection, float pixelScale) {
   const GlFunctions& gl = gl_;
-  const Program& program = programs_->flat;
+  const Program& program = programs_->line;
   program.Use();
   program.Set("uViewProjection", viewProjection);
-  program.Set("uPixelScale", pixelScale);
   gl.LineWidth(kLinePixels * pixelScale);
-  gl.VertexAttrib4f(kPoint, 1.0f, 0.0f, 0.0f, 1.0f);
   for (const Gpu::Lines& lines : gpu_->lines) {
     program.Set("uModel", lines.model);
-    gl.VertexAttrib4f(kColour, static_cast<float>(lines.colour.x), static_cast<float>(lines.colour.y),
-                      static_cast<float>(lines.colour.z), 1.0f);
+    gl.Uniform4f(program.Uniform("uColour"), static_cast<float>(lines.colour.x), static_cast<float>(lines.colour.y),
+                 static_cast<float>(lines.colour.z), 1.0f);
     gl.BindBuffer(GL_ARRAY_BUFFER, lines.buffers[0]);
     Attribute(gl, kPosition, 3);
     gl.BindBuffer(GL_ELEMENT_ARRAY_BUFFER, lines.buffers[1]);

@@ -5,10 +5,12 @@
 // window's.
 #pragma once
 
+#include <array>
 #include <memory>
 #include <vector>
 
 #include "app/render/camera.h"
+#include "app/render/framebuffer.h"
 #include "app/render/gl_functions.h"
 #include "app/render/viewport_scene.h"
 
@@ -53,6 +55,7 @@ public:
 private:
   struct Programs;
   struct Gpu;
+  void DrawBackground(const ViewRegion& region);
   void DrawMeshes(const Mat4& viewProjection, const Camera& camera);
   void DrawLines(const Mat4& viewProjection, float pixelScale);
   void DrawMarks(int pass, const Mat4& viewProjection, const Camera& camera, float pixelScale);
@@ -61,6 +64,10 @@ private:
   std::unique_ptr<Programs> programs_;
   std::unique_ptr<Gpu> gpu_;
   float largestPoint_ = 0.0f;
+  // The background of the region drawn last, kept once a region is drawn twice running
+  // (the frames of a view), so that later frames copy it rather than fill it again.
+  std::array<int, 4> backgroundRegion_{};  // part width and height, whole height, bottom
+  std::unique_ptr<Framebuffer> background_;
 };
 
 }  // namespace vantelle::app

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_set>
 
 #include "host/core/formula.h"
 #include "host/scene/execution.h"
@@ -44,10 +45,77 @@ bool IsShown(BaseObject* op) {
   return true;
 }
 
+// The objects of `doc` that `before` did not hold, outermost only: an added object's
+// children come and go with it. Only a pure addition counts: when objects went too, the
+// module rebuilt objects of its own (labels), which it frees and remakes as it likes, so
+// undo must not hold on to them.
+std::vector<AddedObject> AddedObjects(const std::vector<BaseObject*>& before, BaseDocument* doc) {
+  const std::unordered_set<const BaseObject*> known(before.begin(), before.end());
+  const std::vector<BaseObject*> after = CollectObjects(doc);
+  std::size_t kept = 0;
+  std::vector<AddedObject> added;
+  for (BaseObject* op : after) {
+    if (known.contains(op)) {
+      ++kept;
+    } else if (op->GetUp() == nullptr || known.contains(op->GetUp())) {
+      added.push_back({op, op->GetUp(), op->GetPred()});
+    }
+  }
+  if (kept != before.size()) {
+    return {};
+  }
+  return added;
+}
+
 }  // namespace
 
-EditStep DiffParameters(BaseObject* op, const BaseContainer& before, const BaseContainer& after) {
-  EditStep step;
+Gradient WithKnotAdded(const Gradient& gradient) {
+  std::vector<Float> positions;
+  for (Int32 k = 0; k < gradient.GetKnotCount(); ++k) {
+    positions.push_back(std::clamp(gradient.GetKnot(k).pos, 0.0, 1.0));
+  }
+  std::sort(positions.begin(), positions.end());
+  // The ends of 0..1 bound the first and last gaps.
+  Float pos = 0.5;
+  Float widest = -1.0;
+  Float from = 0.0;
+  positions.push_back(1.0);
+  for (const Float to : positions) {
+    if (to - from > widest) {
+      widest = to - from;
+      pos = (from + to) * 0.5;
+    }
+    from = to;
+  }
+  Gradient result = gradient;
+  GradientKnot knot;
+  knot.col = gradient.GetColorAt(pos);
+  knot.pos = pos;
+  Int32 index = 0;
+  for (Int32 k = 0; k < gradient.GetKnotCount(); ++k) {
+    index = std::max(index, gradient.GetKnot(k).index + 1);
+  }
+  knot.index = index;
+  result.InsertKnot(knot);
+  return result;
+}
+
+Gradient WithKnotRemoved(const Gradient& gradient, Int32 knot) {
+  if (gradient.GetKnotCount() <= 1 || knot < 0 || knot >= gradient.GetKnotCount()) {
+    return gradient;
+  }
+  Gradient result = gradient;
+  result.FlushKnots();
+  for (Int32 k = 0; k < gradient.GetKnotCount(); ++k) {
+    if (k != knot) {
+      result.InsertKnot(gradient.GetKnot(k));
+    }
+  }
+  return result;
+}
+
+std::vector<ParameterEdit> DiffParameters(BaseObject* op, const BaseContainer& before, const BaseContainer& after) {
+  std::vector<ParameterEdit> step;
   for (Int32 i = 0; i < after.GetCount(); ++i) {
     const Int32 id = after.GetIndexId(i);
     const GeData* now = after.GetIndexData(i);
@@ -62,6 +130,10 @@ EditStep DiffParameters(BaseObject* op, const BaseContainer& before, const BaseC
 ViewModel::ViewModel(Session& session) : session_(session) {
   Update();
   FrameAll();
+}
+
+ViewModel::~ViewModel() {
+  ForgetUndone();
 }
 
 bool ViewModel::Update() {
@@ -86,7 +158,8 @@ bool ViewModel::Update() {
 
 const ViewportScene& ViewModel::Scene() {
   if (sceneStale_) {
-    scene_ = CollectViewportScene(GetDocument(), hover_ ? hover_->object : nullptr, hover_ ? hover_->index : -1);
+    scene_ = CollectViewportScene(GetDocument(), hover_ ? hover_->object : nullptr, hover_ ? hover_->index : -1,
+                                  &sceneCache_);
     sceneStale_ = false;
     ++sceneVersion_;
   }
@@ -251,11 +324,9 @@ void ViewModel::EndDrag() {
     return;
   }
   BaseObject* op = drag_->handle.object;
-  EditStep step = DiffParameters(op, drag_->before, op->GetData());
+  EditStep step{DiffParameters(op, drag_->before, op->GetData()), {}};
   drag_.reset();
-  if (!step.empty()) {
-    Record(std::move(step));
-  }
+  Record(std::move(step));
 }
 
 // ---- Edits ---------------------------------------------------------------------------
@@ -269,6 +340,7 @@ void ViewModel::EditParameter(BaseObject* op, Int32 id, const GeData& value, boo
   if (op->GetParameter(DescID(id), was) && was == value) {
     return;
   }
+  const std::vector<BaseObject*> objects = CollectObjects(GetDocument());
   op->SetParameter(DescID(id), value, DESCFLAGS_SET::USERINTERACTION);
   Description description;
   if (op->GetDescription(&description)) {
@@ -277,19 +349,16 @@ void ViewModel::EditParameter(BaseObject* op, Int32 id, const GeData& value, boo
       op->PressButton(DescID(id));
     }
   }
-  // The module may adjust other parameters in answer (a preset writes the formula); undo
-  // takes them all back.
-  Record(DiffParameters(op, before, op->GetData()), continued);
+  // The module may adjust other parameters in answer (a preset writes the formula) or add
+  // objects (a component); undo takes them all back.
+  Record({DiffParameters(op, before, op->GetData()), AddedObjects(objects, GetDocument())}, continued);
   needsPass_ = true;
 }
 
 void ViewModel::EditParameterText(BaseObject* op, const std::string& name, const std::string& text) {
   const BaseContainer before = op->GetData();
   session_.SetParameterText(op, name, text);
-  EditStep step = DiffParameters(op, before, op->GetData());
-  if (!step.empty()) {
-    Record(std::move(step));
-  }
+  Record({DiffParameters(op, before, op->GetData()), {}});
   needsPass_ = true;
 }
 
@@ -298,15 +367,33 @@ void ViewModel::PressButton(BaseObject* op, Int32 id) {
     return;
   }
   const BaseContainer before = op->GetData();
+  const std::vector<BaseObject*> objects = CollectObjects(GetDocument());
   op->PressButton(DescID(id));
-  EditStep step = DiffParameters(op, before, op->GetData());
-  if (!step.empty()) {
-    Record(std::move(step));
-  }
-  // A button may add objects (a component), which undo does not take back, but saving
-  // should still be offered.
+  Record({DiffParameters(op, before, op->GetData()), AddedObjects(objects, GetDocument())});
+  // A button may change what undo cannot see (a message, the manual), but saving should
+  // still be offered.
   unsaved_ = true;
   needsPass_ = true;
+}
+
+void ViewModel::AddGradientKnot(BaseObject* op, Int32 id) {
+  GeData value;
+  if (op == nullptr || !op->GetParameter(DescID(id), value)) {
+    return;
+  }
+  if (const Gradient* gradient = value.GetCustomData<Gradient>()) {
+    EditParameter(op, id, GeData(WithKnotAdded(*gradient)));
+  }
+}
+
+void ViewModel::RemoveGradientKnot(BaseObject* op, Int32 id, Int32 knot) {
+  GeData value;
+  if (op == nullptr || !op->GetParameter(DescID(id), value)) {
+    return;
+  }
+  if (const Gradient* gradient = value.GetCustomData<Gradient>()) {
+    EditParameter(op, id, GeData(WithKnotRemoved(*gradient, knot)));
+  }
 }
 
 void ViewModel::SetEnabled(BaseObject* op, bool enabled) {
@@ -321,16 +408,30 @@ void ViewModel::Record(EditStep step, bool continued) {
   if (step.empty()) {
     return;
   }
-  if (continued && undone_ == 0 && !history_.empty() && history_.back().size() == 1 && step.size() == 1 &&
-      history_.back()[0].object == step[0].object && history_.back()[0].id == step[0].id) {
-    history_.back()[0].after = step[0].after;
+  if (continued && undone_ == 0 && !history_.empty() && step.added.empty() && history_.back().added.empty() &&
+      history_.back().parameters.size() == 1 && step.parameters.size() == 1 &&
+      history_.back().parameters[0].object == step.parameters[0].object &&
+      history_.back().parameters[0].id == step.parameters[0].id) {
+    history_.back().parameters[0].after = step.parameters[0].after;
     unsaved_ = true;
     return;
   }
+  ForgetUndone();
   history_.resize(history_.size() - undone_);
   undone_ = 0;
   history_.push_back(std::move(step));
   unsaved_ = true;
+}
+
+void ViewModel::ForgetUndone() {
+  for (std::size_t i = history_.size() - undone_; i < history_.size(); ++i) {
+    for (AddedObject& added : history_[i].added) {
+      // Out of the document while its step is undone; nothing else holds it.
+      if (added.object->GetDocument() == nullptr) {
+        BaseObject::Free(added.object);
+      }
+    }
+  }
 }
 
 bool ViewModel::IsInDocument(const BaseObject* op) const {
@@ -351,12 +452,30 @@ void ViewModel::Apply(const EditStep& step, bool forward) {
     }
     edit.object->SetParameter(DescID(edit.id), value, DESCFLAGS_SET::USERINTERACTION);
   };
+  // Objects come back after the parameters that made them and go before those are taken
+  // back, mirroring the action.
   if (forward) {
-    std::for_each(step.begin(), step.end(), apply);
+    std::for_each(step.parameters.begin(), step.parameters.end(), apply);
+    for (const AddedObject& added : step.added) {
+      if (added.parent == nullptr || IsInDocument(added.parent)) {
+        const bool predHere = added.pred != nullptr && added.pred->GetUp() == added.parent && IsInDocument(added.pred);
+        GetDocument()->InsertObject(added.object, added.parent, predHere ? added.pred : nullptr);
+      }
+    }
   } else {
-    std::for_each(step.rbegin(), step.rend(), apply);
+    for (auto added = step.added.rbegin(); added != step.added.rend(); ++added) {
+      if (!IsInDocument(added->object)) {
+        continue;
+      }
+      added->object->Remove();
+      if (hover_ && !IsInDocument(hover_->object)) {
+        hover_.reset();
+      }
+    }
+    std::for_each(step.parameters.rbegin(), step.parameters.rend(), apply);
   }
   unsaved_ = true;
+  sceneStale_ = true;
   needsPass_ = true;
 }
 

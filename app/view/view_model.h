@@ -13,6 +13,7 @@
 #include "app/render/camera.h"
 #include "app/render/viewport_scene.h"
 #include "app/session.h"
+#include "host/core/gradient.h"
 
 namespace vantelle::app {
 
@@ -30,9 +31,22 @@ struct ParameterEdit {
   GeData before;
   GeData after;
 };
-// What one user action changed (a handle drag may change several parameters), undone and
-// redone as one.
-using EditStep = std::vector<ParameterEdit>;
+// An object a user action added to the document (a component a button made), with where
+// it went. While its action is undone the object is out of the document and the history
+// owns it, so that redo puts back the very object the later edits name.
+struct AddedObject {
+  BaseObject* object = nullptr;
+  BaseObject* parent = nullptr;  // null at the top level
+  BaseObject* pred = nullptr;    // the object before it, null when first
+};
+
+// What one user action changed (a handle drag may change several parameters, a button
+// may add objects), undone and redone as one.
+struct EditStep {
+  std::vector<ParameterEdit> parameters;
+  std::vector<AddedObject> added;
+  bool empty() const { return parameters.empty() && added.empty(); }
+};
 
 // What the status line shows.
 struct ViewStatus {
@@ -47,6 +61,9 @@ class ViewModel {
 public:
   // Takes the session with its modules loaded and its document set up, and evaluates it.
   explicit ViewModel(Session& session);
+  ~ViewModel();
+  ViewModel(const ViewModel&) = delete;
+  ViewModel& operator=(const ViewModel&) = delete;
 
   Session& GetSession() { return session_; }
   BaseDocument* GetDocument() const { return session_.GetDocument(); }
@@ -109,6 +126,11 @@ public:
   void EditParameterText(BaseObject* op, const std::string& name, const std::string& text);
   // A button through the host.
   void PressButton(BaseObject* op, Int32 id);
+  // A knot added to or removed from a gradient parameter, as an edit of that parameter.
+  // The new knot goes in the middle of the widest gap between knots (or between a knot and
+  // an end) with the colour the gradient has there. The last knot is never removed.
+  void AddGradientKnot(BaseObject* op, Int32 id);
+  void RemoveGradientKnot(BaseObject* op, Int32 id, Int32 knot);
   // The object's enabled switch through the host.
   void SetEnabled(BaseObject* op, bool enabled);
   bool CanUndo() const { return undone_ < history_.size(); }
@@ -131,12 +153,15 @@ public:
 private:
   void Apply(const EditStep& step, bool forward);
   void Record(EditStep step, bool continued = false);
+  // Frees the objects of undone steps at the end of the history, which only it holds.
+  void ForgetUndone();
   bool IsInDocument(const BaseObject* op) const;
 
   Session& session_;
   bool needsPass_ = true;
   bool sceneStale_ = true;
   ViewportScene scene_;
+  ViewportSceneCache sceneCache_;
   UInt64 sceneVersion_ = 0;
   ViewStatus status_;
 
@@ -162,6 +187,13 @@ private:
 
 // The parameters whose values differ between two states of one object's container, as
 // edits of `op` from `before` to `after`.
-EditStep DiffParameters(BaseObject* op, const BaseContainer& before, const BaseContainer& after);
+std::vector<ParameterEdit> DiffParameters(BaseObject* op, const BaseContainer& before, const BaseContainer& after);
+
+// The gradient with one knot more: in the middle of the widest gap between neighbouring
+// knots or between a knot and an end of 0..1, coloured as the gradient is there.
+Gradient WithKnotAdded(const Gradient& gradient);
+// The gradient without its knot `knot` (in insertion order); unchanged when that is the
+// only knot or there is no such knot.
+Gradient WithKnotRemoved(const Gradient& gradient, Int32 knot);
 
 }  // namespace vantelle::app

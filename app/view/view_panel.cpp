@@ -13,6 +13,7 @@
 #include "host/core/gradient.h"
 #include "host/files/description.h"
 #include "host/files/font_catalog.h"
+#include "host/scene/execution.h"
 
 namespace vantelle::app {
 
@@ -83,7 +84,9 @@ void ViewPanel::SetStyle() {
 }
 
 void ViewPanel::Draw(int width, int height) {
-  if (selected_ == nullptr) {
+  // The selected object may have left the document: undone, or remade by its module (labels).
+  const std::vector<BaseObject*> objects = CollectObjects(model_.GetDocument());
+  if (selected_ == nullptr || std::find(objects.begin(), objects.end(), selected_) == objects.end()) {
     selected_ = model_.GetDocument()->GetFirstObject();
   }
   ImGui::SetNextWindowPos(ImVec2(static_cast<float>(width - kPanelWidth), 0.0f));
@@ -320,6 +323,13 @@ void ViewPanel::DrawAttributes() {
           const double lo = 0.0, hi = 1.0;
           bool changed = ImGui::ColorEdit3("##c", rgb, ImGuiColorEditFlags_NoInputs | ImGuiColorEditFlags_Float);
           ImGui::SameLine();
+          // A gradient keeps at least one knot.
+          ImGui::BeginDisabled(gradient->GetKnotCount() <= 1);
+          if (ImGui::Button("-")) {
+            Later([this, op, pid, k] { model_.RemoveGradientKnot(op, pid, k); });
+          }
+          ImGui::EndDisabled();
+          ImGui::SameLine();
           ImGui::SetNextItemWidth(-1.0f);
           changed |= ImGui::SliderScalar("##p", ImGuiDataType_Double, &pos, &lo, &hi, "knot at %.3f");
           if (changed) {
@@ -331,6 +341,9 @@ void ViewPanel::DrawAttributes() {
             edited(GeData(*edit));
           }
           ImGui::PopID();
+        }
+        if (ImGui::Button("Add knot", ImVec2(-1.0f, 0.0f))) {
+          Later([this, op, pid] { model_.AddGradientKnot(op, pid); });
         }
         break;
       }

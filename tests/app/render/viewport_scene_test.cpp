@@ -25,7 +25,7 @@ void Colour(BaseObject* op, const Vector& colour) {
 // The host-space points a mesh puts on screen.
 std::vector<Vector> Points(const SceneMesh& mesh) {
   std::vector<Vector> points;
-  const std::vector<float>& p = mesh.arrays.positions;
+  const std::vector<float>& p = mesh.arrays->positions;
   for (std::size_t i = 0; i + 2 < p.size(); i += 3) {
     points.push_back(mesh.model * Vector(p[i], p[i + 1], p[i + 2]));
   }
@@ -81,7 +81,7 @@ TEST_F(ViewportScenes, GeometryShowsInGlobalSpaceAndItsColoursUnlessItsEditorMod
 
   ASSERT_EQ(scene.lines.size(), 1u);
   EXPECT_EQ(scene.lines[0].colour, Vector(0, 0, 1));
-  EXPECT_EQ(scene.lines[0].pairs, (std::vector<UInt32>{0, 1}));
+  EXPECT_EQ(scene.lines[0].arrays->pairs, (std::vector<UInt32>{0, 1}));
 
   ExpectNear(scene.bounds.min, Vector(-7, 0, 0));
   ExpectNear(scene.bounds.max, Vector(11, 20, 40));
@@ -128,6 +128,75 @@ TEST_F(ViewportScenes, APlotDrawsItsSamplesThenItsHandlesWhereItStands) {
   EXPECT_TRUE(off.objectPass.IsEmpty());
   EXPECT_TRUE(off.handlesPass.IsEmpty());
   EXPECT_TRUE(off.bounds.IsEmpty());
+}
+
+TEST_F(ViewportScenes, ACacheConvertsOnlyChangedGeometryAndGathersWhatAFreshGatheringDoes) {
+  BaseObject::Free(op);  // the plot without samples would add only its box
+  BaseObject* still = Triangle(Vector(0, 0, 0), Vector(1, 0, 0), Vector(0, 0, 2));
+  doc->InsertObject(still, nullptr, nullptr);
+  auto* moving = static_cast<PolygonObject*>(Triangle(Vector(5, 0, 0), Vector(6, 0, 0), Vector(5, 1, 0)));
+  doc->InsertObject(moving, nullptr, nullptr);
+  SplineObject* line = SplineObject::Alloc(3, SPLINETYPE::LINEAR);
+  line->GetPointW()[1] = Vector(0, 0, 40);
+  line->GetPointW()[2] = Vector(10, 0, 40);
+  doc->InsertObject(line, nullptr, nullptr);
+
+  ViewportSceneCache cache;
+  const ViewportScene first = CollectViewportScene(doc, nullptr, -1, &cache);
+  ASSERT_EQ(first.meshes.size(), 2u);
+  ASSERT_EQ(first.lines.size(), 1u);
+  EXPECT_EQ(cache.Converted(), 3);
+  // Nothing changed: the very same arrays, so a renderer keeps what it uploaded.
+  const ViewportScene second = CollectViewportScene(doc, nullptr, -1, &cache);
+  EXPECT_EQ(cache.Reused(), 3);
+  EXPECT_EQ(second.meshes[0].arrays, first.meshes[0].arrays);
+  EXPECT_EQ(second.meshes[1].arrays, first.meshes[1].arrays);
+  EXPECT_EQ(second.lines[0].arrays, first.lines[0].arrays);
+
+  // A moved point, vertex colours and a closed line: each converted anew, as a gathering
+  // without a cache converts them.
+  moving->GetPointW()[2] = Vector(5, 3, 0);
+  still->MakeVariableTag(Tvertexcolor, 3);
+  line->GetDataInstance()->SetBool(SPLINEOBJECT_CLOSED, true);
+  ViewportScene third = CollectViewportScene(doc, nullptr, -1, &cache);
+  const ViewportScene fresh = CollectViewportScene(doc);
+  EXPECT_EQ(cache.Converted(), 6);
+  for (std::size_t i = 0; i < 2; ++i) {
+    EXPECT_NE(third.meshes[i].arrays, second.meshes[i].arrays);
+    EXPECT_EQ(third.meshes[i].arrays->positions, fresh.meshes[i].arrays->positions);
+    EXPECT_EQ(third.meshes[i].arrays->colours, fresh.meshes[i].arrays->colours);
+    EXPECT_EQ(third.meshes[i].arrays->indices, fresh.meshes[i].arrays->indices);
+  }
+  EXPECT_EQ(third.meshes[1].arrays->colours.size(), 12u);
+  EXPECT_EQ(third.lines[0].arrays->pairs, (std::vector<UInt32>{0, 1, 1, 2, 2, 0}));
+  EXPECT_EQ(third.lines[0].arrays->pairs, fresh.lines[0].arrays->pairs);
+  EXPECT_EQ(third.bounds.max, fresh.bounds.max);
+
+  // An object gone from the document is let go with its arrays.
+  const std::weak_ptr<const MeshArrays> gone = third.meshes[0].arrays;
+  moving->Remove();
+  BaseObject* removed = moving;
+  BaseObject::Free(removed);
+  {
+    const ViewportScene fourth = CollectViewportScene(doc, nullptr, -1, &cache);
+    EXPECT_EQ(fourth.meshes.size(), 1u);
+  }
+  third = ViewportScene();
+  EXPECT_TRUE(gone.expired());
+
+  // Turned, the triangle's corners bound it, not its box's turned corners.
+  still->SetRelPos(Vector(50, 0, -50));
+  still->SetRelRot(Vector(PI / 4, 0, 0));
+  const ViewportScene turned = CollectViewportScene(doc, nullptr, -1, &cache);
+  Box box;
+  for (const Vector& p : Points(turned.meshes[0])) {
+    box.Add(p);
+  }
+  for (const Vector& p : {Vector(0, 0, 0), Vector(0, 0, 40), Vector(10, 0, 40)}) {
+    box.Add(p);  // the line's points
+  }
+  ExpectNear(turned.bounds.min, box.min);
+  ExpectNear(turned.bounds.max, box.max);
 }
 
 TEST(MarkCollector, SpheresTakeTheMatrixsScaleAndLinesThePen) {

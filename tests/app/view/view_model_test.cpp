@@ -5,6 +5,10 @@
 #include <cmath>
 
 #include "app/plot_command.h"
+#include "app/render/framebuffer.h"
+#include "app/render/offscreen_context.h"
+#include "app/render/viewport_renderer.h"
+#include "host/scene/execution.h"
 #include "host/ui/base_draw.h"
 
 namespace vantelle::app {
@@ -46,6 +50,8 @@ protected:
   static constexpr Int32 kHeight = 10005;
   static constexpr Int32 kFormula = 10013;
   static constexpr Int32 kPreset = 10025;
+  static constexpr Int32 kGradient = 10008;
+  static constexpr Int32 kAddComponent = 10029;
 
   Session session;
   BaseObject* plot = nullptr;
@@ -166,6 +172,81 @@ TEST_F(ViewModelTest, EditsReachTheModuleAsMessagesAndUndoRestoresEveryValueThey
   EXPECT_FALSE(model->FindHandleAt(0.0, 0.0));
 }
 
+TEST_F(ViewModelTest, AnAddedComponentAndGradientKnotEditsAreUndoneAndRedoneExactly) {
+  const auto children = [&] {
+    std::vector<BaseObject*> below;
+    for (BaseObject* op = plot->GetDown(); op != nullptr; op = op->GetNext()) {
+      below.push_back(op);
+    }
+    return below;
+  };
+  // The panel's popup: labels, which come with label objects of their own.
+  model->EditParameter(plot, kAddComponent, GeData(Int32(3)));
+  model->Update();
+  const std::vector<BaseObject*> added = children();
+  ASSERT_EQ(added.size(), 1u);
+  ASSERT_NE(added[0]->GetDown(), nullptr);
+  const std::size_t withLabels = CollectObjects(session.GetDocument()).size();
+  model->Undo();
+  EXPECT_TRUE(children().empty());
+  EXPECT_EQ(CollectObjects(session.GetDocument()).size(), 1u);
+  model->Update();
+  model->Redo();
+  EXPECT_EQ(children(), added);  // the very object, so later edits of it redo too
+  EXPECT_EQ(CollectObjects(session.GetDocument()).size(), withLabels);
+  model->Update();
+  // A new edit after undoing the addition lets the component go (the sanitizer build
+  // would see a leak or a double free).
+  model->Undo();
+  model->EditParameter(plot, kHeight, GeData(Float(60.0)));
+  EXPECT_FALSE(model->CanRedo());
+  EXPECT_TRUE(children().empty());
+
+  const auto knots = [&] {
+    GeData value;
+    plot->GetParameter(DescID(kGradient), value);
+    const Gradient* gradient = value.GetCustomData<Gradient>();
+    std::vector<GradientKnot> list;
+    for (Int32 k = 0; gradient != nullptr && k < gradient->GetKnotCount(); ++k) {
+      list.push_back(gradient->GetKnot(k));
+    }
+    return list;
+  };
+  const std::vector<GradientKnot> original = knots();  // blue at 0, green at 0.5, red at 1
+  ASSERT_EQ(original.size(), 3u);
+  GeData value;
+  plot->GetParameter(DescID(kGradient), value);
+  const Vector quarter = value.GetCustomData<Gradient>()->GetColorAt(0.25);
+  // The first of the widest gaps gets a knot in its middle, in the colour shown there.
+  model->AddGradientKnot(plot, kGradient);
+  const std::vector<GradientKnot> more = knots();
+  ASSERT_EQ(more.size(), 4u);
+  EXPECT_EQ(std::vector<GradientKnot>(more.begin(), more.begin() + 3), original);
+  EXPECT_EQ(more[3].pos, 0.25);
+  EXPECT_EQ(more[3].col, quarter);
+  model->RemoveGradientKnot(plot, kGradient, 1);
+  const std::vector<GradientKnot> fewer = {original[0], original[2], more[3]};
+  EXPECT_EQ(knots(), fewer);
+  model->Undo();
+  EXPECT_EQ(knots(), more);
+  model->Undo();
+  EXPECT_EQ(knots(), original);
+  model->Redo();
+  model->Redo();
+  EXPECT_EQ(knots(), fewer);
+  // The last knot stays.
+  for (int i = 0; i < 3; ++i) {
+    model->RemoveGradientKnot(plot, kGradient, 0);
+  }
+  EXPECT_EQ(knots(), std::vector<GradientKnot>{more[3]});
+
+  // Still undone when the view closes, the grid goes with the view.
+  model->EditParameter(plot, kAddComponent, GeData(Int32(1)));
+  ASSERT_EQ(children().size(), 1u);
+  model->Undo();
+  EXPECT_TRUE(children().empty());
+}
+
 TEST_F(ViewModelTest, NavigationMovesTheCameraAndTheSightLineMeetsWhatItAimsAt) {
   for (ViewKind kind : {ViewKind::PERSPECTIVE, ViewKind::TOP}) {
     model->SetView(kind);
@@ -194,6 +275,47 @@ TEST_F(ViewModelTest, NavigationMovesTheCameraAndTheSightLineMeetsWhatItAimsAt) 
   model->Orbit(100.0, 0.0);
   EXPECT_NEAR(model->GetViewRequest().azimuth, 35.0 + 40.0, 1e-9);
   EXPECT_GT(distance, 0.0);
+}
+
+// While a handle is dragged the renderer keeps what did not change and writes the rest
+// over its old buffers: the frame must be the one a renderer that never saw the plot
+// before draws.
+TEST(ViewRedraw, ADraggedPlotIsRedrawnAsAFreshRendererDrawsIt) {
+  Session session;
+  session.LoadModules(Filename(VANTELLE_PLUGIN_FOLDER));
+  PlotOptions options;
+  options.components = {"mesh", "grid", "labels"};
+  options.settings = {"SURFO_RESOLUTION=20"};
+  BaseObject* plot = SetUpPlot(session, options);
+  ViewModel model(session);
+  constexpr int kWidth = 240;
+  constexpr int kHeight = 160;
+  model.Resize(kWidth, kHeight);
+  OffscreenContext context;
+  Framebuffer frame(context.Gl(), kWidth, kHeight);
+  const auto draw = [&](ViewportRenderer& renderer, const ViewportScene& scene) {
+    renderer.Upload(scene);
+    frame.Bind();
+    renderer.Draw(model.GetCamera(), ViewRegion::Whole(kWidth, kHeight));
+    std::vector<unsigned char> pixels;
+    frame.Read(0, 0, kWidth, kHeight, pixels);
+    return pixels;
+  };
+  ViewportRenderer renderer(context.Gl());
+  const std::vector<unsigned char> before = draw(renderer, model.Scene());
+
+  const Vector from = *model.HandleOnScreen({plot, 0});
+  model.BeginDrag({plot, 0});
+  for (int step = 1; step <= 3; ++step) {
+    model.DragTo(from.x - 15.0 * step, from.y);
+    model.Update();
+    draw(renderer, model.Scene());
+  }
+  model.EndDrag();
+  const std::vector<unsigned char> dragged = draw(renderer, model.Scene());
+  ViewportRenderer fresh(context.Gl());
+  EXPECT_NE(dragged, before);
+  EXPECT_TRUE(dragged == draw(fresh, CollectViewportScene(session.GetDocument())));
 }
 
 }  // namespace
