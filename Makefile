@@ -1,5 +1,5 @@
 # Entry points for people and CI. Each target installs what is missing first.
-#   make test   build and run every test, normally and under ASan + UBSan
+#   make test   build and run every test, normally, under ASan + UBSan and, cross-built, under wine
 #   make demo   build and run the main job
 #   make bench  run the benchmarks
 #   make gallery  draw the pictures of docs/gallery/
@@ -43,7 +43,7 @@ test-asan: build-asan
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:allocator_may_return_null=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS)
 
-test: test-normal test-asan
+test: test-normal test-asan test-windows
 
 # The Linux build supplies the .glb the Windows one must match byte for byte.
 test-windows: build
