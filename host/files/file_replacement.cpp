@@ -48,13 +48,6 @@ private:
   sigset_t previous_;
 };
 
-void RegisterTemporary(const fs::path& path) {
-  std::lock_guard lock(g_temporariesMutex);
-  std::string copy = path.string();  // allocated before the signals are blocked
-  const CleanupSignalsBlocked blocked;
-  g_temporaries.push_back(std::move(copy));
-}
-
 extern "C" void RemoveTemporariesAndEnd(int sig) {
   for (const std::string& path : g_temporaries) {
     ::unlink(path.c_str());
@@ -82,27 +75,6 @@ bool FollowLinks(fs::path path, fs::path& resolved, int& code) {
   }
   code = ELOOP;
   return false;
-}
-
-// ".NAME.PID.N.tmp", with NAME shortened so the whole fits the folder's longest name.
-fs::path TemporaryName(const fs::path& target, unsigned counter) {
-  const fs::path folder = FolderOf(target);
-  long nameMax = ::pathconf(folder.c_str(), _PC_NAME_MAX);
-  if (nameMax <= 0) {
-    nameMax = NAME_MAX;
-  }
-  const std::string tail = "." + std::to_string(::getpid()) + "." + std::to_string(counter) + ".tmp";
-  std::string name = target.filename().string();
-  const std::size_t room = static_cast<std::size_t>(nameMax) - 1 - tail.size();
-  if (name.size() > room) {
-    std::size_t cut = room;
-    // Never in the middle of a UTF-8 sequence, so listings still show the name.
-    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) {
-      --cut;
-    }
-    name.resize(cut);
-  }
-  return folder / ("." + name + tail);
 }
 
 }  // namespace
@@ -188,56 +160,51 @@ Bool IsSameFile(const Filename& a, const Filename& b) {
   return !ea && !eb && ca == cb;
 }
 
-std::unique_ptr<FileReplacement> FileReplacement::Open(const Filename& name, FileWriteError* error) {
-  std::optional<OutputTarget> target = ResolveOutputTarget(name, error);
-  if (!target) {
-    return nullptr;
-  }
-  std::unique_ptr<FileReplacement> file(new FileReplacement());
-  file->target_ = *target;
-  if (target->inPlace) {
-    file->fd_ = ::open(target->path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
-    if (file->fd_ < 0) {
-      SetError(error, FileWriteError::Kind::IO, ErrnoString(errno));
-      return nullptr;
-    }
-    return file;
-  }
+namespace file_replacement_detail {
 
-  static std::atomic<unsigned> counter{0};
-  for (int attempt = 0; attempt < 100 && file->fd_ < 0; ++attempt) {
-    const fs::path temporary = TemporaryName(target->path, counter.fetch_add(1));
-    // Known before the file exists, so no signal can leave it behind unlisted.
-    RegisterTemporary(temporary);
-    file->fd_ = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (file->fd_ >= 0) {
-      file->temporary_ = temporary;
-      break;
-    }
-    const int code = errno;
-    UnregisterTemporary(temporary);
-    if (code != EEXIST) {
-      SetError(error, FileWriteError::Kind::IO,
-               "cannot create a file in " + FolderOf(target->path).string() + ": " + ErrnoString(code).GetStd());
-      return nullptr;
-    }
-  }
-  if (file->fd_ < 0) {
-    SetError(error, FileWriteError::Kind::IO, "no free temporary name in " + FolderOf(target->path).string());
-    return nullptr;
-  }
-  // A replaced file keeps who owns it and who may read it.
-  struct stat existing {};
-  if (::stat(target->path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
-    if (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid()) {
-      (void)::fchown(file->fd_, existing.st_uid, existing.st_gid);
-    }
-    (void)::fchmod(file->fd_, existing.st_mode & 07777);
-  }
-  return file;
+void RegisterTemporary(const fs::path& path) {
+  std::lock_guard lock(g_temporariesMutex);
+  std::string copy = path.string();  // allocated before the signals are blocked
+  const CleanupSignalsBlocked blocked;
+  g_temporaries.push_back(std::move(copy));
 }
 
-namespace file_replacement_detail {
+// ".NAME.PID.N.tmp", with NAME shortened so the whole fits the folder's longest name.
+fs::path TemporaryName(const fs::path& target, unsigned counter) {
+  const fs::path folder = FolderOf(target);
+  long nameMax = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+  if (nameMax <= 0) {
+    nameMax = NAME_MAX;
+  }
+  const std::string tail = "." + std::to_string(::getpid()) + "." + std::to_string(counter) + ".tmp";
+  std::string name = target.filename().string();
+  const std::size_t room = static_cast<std::size_t>(nameMax) - 1 - tail.size();
+  if (name.size() > room) {
+    std::size_t cut = room;
+    // Never in the middle of a UTF-8 sequence, so listings still show the name.
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) {
+      --cut;
+    }
+    name.resize(cut);
+  }
+  return folder / ("." + name + tail);
+}
+
+int OpenInPlace(const fs::path& path) { return ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC); }
+
+int CreateExclusive(const fs::path& path) { return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); }
+
+std::string PathText(const fs::path& path) { return path.string(); }
+
+void KeepOwnerAndMode(int fd, const fs::path& target) {
+  struct stat existing {};
+  if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+    if (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid()) {
+      (void)::fchown(fd, existing.st_uid, existing.st_gid);
+    }
+    (void)::fchmod(fd, existing.st_mode & 07777);
+  }
+}
 
 void UnregisterTemporary(const fs::path& path) {
   std::lock_guard lock(g_temporariesMutex);

@@ -1,7 +1,9 @@
 // The steps of replacing a file, the same on every system; what each system does its own
 // way is in file_replacement_system.h.
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <memory>
 #include <string>
 #include <system_error>
 
@@ -26,6 +28,49 @@ std::filesystem::path FolderOf(const std::filesystem::path& path) {
 }  // namespace file_replacement_detail
 
 using namespace file_replacement_detail;
+
+std::unique_ptr<FileReplacement> FileReplacement::Open(const Filename& name, FileWriteError* error) {
+  std::optional<OutputTarget> target = ResolveOutputTarget(name, error);
+  if (!target) {
+    return nullptr;
+  }
+  std::unique_ptr<FileReplacement> file(new FileReplacement());
+  file->target_ = *target;
+  if (target->inPlace) {
+    file->fd_ = OpenInPlace(target->path);
+    if (file->fd_ < 0) {
+      SetError(error, FileWriteError::Kind::IO, ErrnoString(errno));
+      return nullptr;
+    }
+    return file;
+  }
+
+  static std::atomic<unsigned> counter{0};
+  for (int attempt = 0; attempt < 100 && file->fd_ < 0; ++attempt) {
+    const std::filesystem::path temporary = TemporaryName(target->path, counter.fetch_add(1));
+    // Known before the file exists, so no signal can leave it behind unlisted.
+    RegisterTemporary(temporary);
+    file->fd_ = CreateExclusive(temporary);
+    if (file->fd_ >= 0) {
+      file->temporary_ = temporary;
+      break;
+    }
+    const int code = errno;
+    UnregisterTemporary(temporary);
+    if (code != EEXIST) {
+      SetError(error, FileWriteError::Kind::IO,
+               "cannot create a file in " + PathText(FolderOf(target->path)) + ": " + ErrnoString(code).GetStd());
+      return nullptr;
+    }
+  }
+  if (file->fd_ < 0) {
+    SetError(error, FileWriteError::Kind::IO, "no free temporary name in " + PathText(FolderOf(target->path)));
+    return nullptr;
+  }
+  // A replaced file keeps who owns it and who may read it.
+  KeepOwnerAndMode(file->fd_, target->path);
+  return file;
+}
 
 FileReplacement::~FileReplacement() { Abandon(); }
 

@@ -33,11 +33,6 @@ constexpr std::size_t kNameMax = 255;
 std::mutex g_temporariesMutex;
 std::vector<std::wstring> g_temporaries;
 
-void RegisterTemporary(const fs::path& path) {
-  std::lock_guard lock(g_temporariesMutex);
-  g_temporaries.push_back(path.wstring());
-}
-
 BOOL WINAPI RemoveTemporariesAndEnd(DWORD event) {
   if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT ||
       event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
@@ -76,22 +71,6 @@ bool FollowLinks(fs::path path, fs::path& resolved, std::error_code& code) {
   }
   code = std::make_error_code(std::errc::too_many_symbolic_link_levels);
   return false;
-}
-
-// ".NAME.PID.N.tmp", with NAME shortened so the whole fits a file name.
-fs::path TemporaryName(const fs::path& target, unsigned counter) {
-  const std::wstring tail = L"." + std::to_wstring(GetCurrentProcessId()) + L"." + std::to_wstring(counter) + L".tmp";
-  std::wstring name = target.filename().wstring();
-  const std::size_t room = kNameMax - 1 - tail.size();
-  if (name.size() > room) {
-    std::size_t cut = room;
-    // Never between the two halves of a surrogate pair.
-    if (cut > 0 && name[cut] >= 0xDC00 && name[cut] <= 0xDFFF) {
-      --cut;
-    }
-    name.resize(cut);
-  }
-  return FolderOf(target) / (L"." + name + tail);
 }
 
 String LastErrorText() { return String(WindowsErrorText(GetLastError())); }
@@ -176,48 +155,39 @@ Bool IsSameFile(const Filename& a, const Filename& b) {
   return !ea && !eb && CompareStringOrdinal(ca.c_str(), -1, cb.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
-std::unique_ptr<FileReplacement> FileReplacement::Open(const Filename& name, FileWriteError* error) {
-  std::optional<OutputTarget> target = ResolveOutputTarget(name, error);
-  if (!target) {
-    return nullptr;
-  }
-  std::unique_ptr<FileReplacement> file(new FileReplacement());
-  file->target_ = *target;
-  if (target->inPlace) {
-    file->fd_ = _wopen(target->path.c_str(), _O_WRONLY | _O_BINARY | _O_NOINHERIT);
-    if (file->fd_ < 0) {
-      SetError(error, FileWriteError::Kind::IO, ErrnoString(errno));
-      return nullptr;
-    }
-    return file;
-  }
+namespace file_replacement_detail {
 
-  static std::atomic<unsigned> counter{0};
-  for (int attempt = 0; attempt < 100 && file->fd_ < 0; ++attempt) {
-    const fs::path temporary = TemporaryName(target->path, counter.fetch_add(1));
-    RegisterTemporary(temporary);
-    file->fd_ = _wopen(temporary.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
-                       _S_IREAD | _S_IWRITE);
-    if (file->fd_ >= 0) {
-      file->temporary_ = temporary;
-      break;
-    }
-    const int code = errno;
-    UnregisterTemporary(temporary);
-    if (code != EEXIST) {
-      SetError(error, FileWriteError::Kind::IO,
-               "cannot create a file in " + Utf8FromPath(FolderOf(target->path)) + ": " + ErrnoString(code).GetStd());
-      return nullptr;
-    }
-  }
-  if (file->fd_ < 0) {
-    SetError(error, FileWriteError::Kind::IO, "no free temporary name in " + Utf8FromPath(FolderOf(target->path)));
-    return nullptr;
-  }
-  return file;
+void RegisterTemporary(const fs::path& path) {
+  std::lock_guard lock(g_temporariesMutex);
+  g_temporaries.push_back(path.wstring());
 }
 
-namespace file_replacement_detail {
+// ".NAME.PID.N.tmp", with NAME shortened so the whole fits a file name.
+fs::path TemporaryName(const fs::path& target, unsigned counter) {
+  const std::wstring tail = L"." + std::to_wstring(GetCurrentProcessId()) + L"." + std::to_wstring(counter) + L".tmp";
+  std::wstring name = target.filename().wstring();
+  const std::size_t room = kNameMax - 1 - tail.size();
+  if (name.size() > room) {
+    std::size_t cut = room;
+    // Never between the two halves of a surrogate pair.
+    if (cut > 0 && name[cut] >= 0xDC00 && name[cut] <= 0xDFFF) {
+      --cut;
+    }
+    name.resize(cut);
+  }
+  return FolderOf(target) / (L"." + name + tail);
+}
+
+int OpenInPlace(const fs::path& path) { return _wopen(path.c_str(), _O_WRONLY | _O_BINARY | _O_NOINHERIT); }
+
+int CreateExclusive(const fs::path& path) {
+  return _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+}
+
+std::string PathText(const fs::path& path) { return Utf8FromPath(path); }
+
+// A new file takes its folder's permissions; Windows files carry no mode to pass on.
+void KeepOwnerAndMode(int /*fd*/, const fs::path& /*target*/) {}
 
 void UnregisterTemporary(const fs::path& path) {
   std::lock_guard lock(g_temporariesMutex);
